@@ -1,0 +1,51 @@
+// Sprites: bitmaps with per-pixel alpha cut into animations, loaded once from
+// the graphics pack into the registry `sprites`, drawn frame by frame.
+#pragma once
+#include <SDL/SDL.h>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+// One animation: `frames` frames of w x h side by side from (x, y) in the bitmap.
+struct Anim {
+    int32_t frames;
+    int32_t x, y;
+    int32_t w, h;
+    int32_t hotX, hotY;  // frame is drawn hotX/hotY left of/above the given point
+    int32_t speed;       // hundredths of a frame per draw; 100 when omitted
+    int32_t loopFrame;   // where an object continues after the last frame; 0 when omitted
+};
+
+struct Sprite;
+// Registry by entry name. Looking up a missing name with [] inserts it with a
+// null sprite, which stays until the registry is cleared.
+using SpriteMap = std::map<std::string, Sprite*>;
+
+struct Sprite {
+    std::vector<Anim> anims;
+    SDL_Surface* bitmap = nullptr;  // screen layout with 8-bit alpha
+    uint8_t* mask = nullptr;        // w*h bytes, all 0
+
+    // Fills the registry from every "*bmp" entry of the pack (clearing it first).
+    static void load(const char* packName, SpriteMap& registry);
+    // Releases every sprite and empties the registry.
+    static void clear(SpriteMap& registry);
+    // Loading steps of one sprite, each true on success (used by load).
+    static bool loadGfx(const char* name, Sprite* sprite);
+    static bool loadAlpha(const char* alphaName, Sprite* sprite);
+    static bool loadMask(Sprite* sprite);
+    static bool loadAnim(const char* animName, Sprite* sprite);
+
+    // Animation at index, or null with a log line.
+    static Anim* getAnim(Sprite* sprite, int32_t index);
+    // Draws frame `frame` of animation animIndex with its hot spot at (x, y) on `screen`.
+    static void print(Sprite* sprite, uint32_t animIndex, int32_t frame, int32_t x, int32_t y);
+};
+
+int32_t animCount(const Sprite* sprite);
+// Mask byte of pixel (x, y) of the bitmap, or 0.
+uint8_t maskAt(const Sprite* sprite, int32_t x, int32_t y);
+
+// ---- Sprite registry of the game ----------------------------------------
+extern SpriteMap sprites;  // all sprites of "data/gfx.pkf", by entry name

@@ -1,0 +1,44 @@
+// Helpers shared by the unit tests: packs written on the fly and the log
+// (standard output) captured into a string.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace testutil {
+
+struct PackEntry {
+    std::string name;
+    std::string bytes;
+};
+
+// Writes a format-1 pack. With `gap` > 0, `gap` filler bytes lie between the
+// table and dataBase and before every data block, so readers must honour
+// dataBase and the offsets exactly.
+void writePack(const std::string& path, const std::vector<PackEntry>& entries,
+               uint32_t gap = 0);
+
+// Raw header + table bytes, for tests that corrupt or truncate packs.
+std::string packBytes(const std::vector<PackEntry>& entries, uint32_t gap = 0);
+
+void writeFile(const std::string& path, const std::string& bytes);
+std::string readFile(const std::string& path);
+
+// Redirects standard output into a temporary file until stop(), which returns
+// everything written meanwhile.
+class CaptureStdout {
+public:
+    CaptureStdout();
+    ~CaptureStdout();
+    std::string stop();
+private:
+    int savedFd_ = -1;
+    std::string path_;
+    bool active_ = false;
+};
+
+// A fresh empty directory under the test's working directory.
+std::string tempDir(const std::string& hint);
+
+}  // namespace testutil

@@ -1,0 +1,48 @@
+// Everything on the playfield: a float position, a sprite with a current
+// animation and frame, three vectors and four virtual operations.
+#pragma once
+#include <cstdint>
+
+struct Anim;
+struct Sprite;
+
+struct Vec2 {
+    float x;
+    float y;
+};
+
+class Object {
+public:
+    // A null sprite without noAnim logs "FAIL: Object.Object: Null sprite" and
+    // leaves the object broken (ok() false): it must not be used or listed.
+    Object(uint32_t tag, int32_t x, int32_t y, Sprite* sprite, const Vec2& accel, const Vec2& drag,
+           bool noAnim = false);
+    // Virtual so a weapon list can own any weapon class through Weapon*.
+    virtual ~Object() = default;
+
+    virtual void move();
+    // Steps the animation (8-bit accumulator) and draws the current frame at floorf(x, y).
+    virtual void draw();
+    virtual void onAnimEnd();
+    // Strict box overlap of a and b; the receiver takes no part.
+    virtual bool collides(const Object& a, const Object& b) const;
+
+    // Makes animation index (mod animCount) current; frame and frameTime stay.
+    void setAnim(uint32_t index);
+    bool ok() const { return ok_; }
+
+    uint32_t tag;
+    uint8_t animIndex = 0;
+    uint8_t frame = 0;
+    uint8_t animSpeed = 0;  // 0: the animation's own speed
+    uint8_t frameTime = 0;  // hundredths of a frame
+    Anim* anim = nullptr;   // current animation of sprite, not owned
+    float x, y;             // hot spot position
+    Sprite* sprite;         // not owned
+    Vec2 accel;
+    Vec2 drag;
+    Vec2 vel{0.0f, 0.0f};
+
+private:
+    bool ok_ = true;
+};
