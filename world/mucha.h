@@ -1,0 +1,28 @@
+// The fly: chases the cursor, tumbles when stunned, falls spinning when dead.
+#pragma once
+#include "world/object.h"
+
+class Mucha : public Object {
+public:
+    using Object::Object;
+    // Marks the current box dirty.
+    ~Mucha() override;
+
+    void move() override;
+
+    // A living fly set below 1 counts a kill and buzzes; then hp = n.
+    void setHP(int32_t n);
+    int32_t getHP() const { return hp; }
+    // n >= 0 stuns for n updates, otherwise for 40 + rand() % 40.
+    void stun(int32_t n);
+    bool isStunned() const { return stunned; }
+    // False when stunned; else whether this fly's box overlaps any other fly's.
+    bool hitsOtherFly() const;
+
+    int32_t hp = 0;
+    float angle = 0.0f;     // heading, radians
+    float speed = 0.0f;     // chasing speed, px/update
+    float maxSpeed = 0.0f;
+    bool stunned = false;   // knocked; for a dead fly: handled by the world pass
+    int32_t stunTime = 0;   // updates left stunned
+};
