@@ -3,11 +3,19 @@
 #pragma once
 #include <cstdint>
 
+class Mucha;
+
 // ---- Round counters ---------------------------------------------------------
 extern int32_t health;      // 6 at the start of a round; the round ends below 1
 extern int32_t kills;       // flies defeated this round
 extern int32_t roundTicks;  // play frames this round
 
 void resetRound();
+// Frames between spawns: 60 - kills / 5, at least 10.
+int32_t spawnInterval(int32_t killCount);
+// One fly entering from a random edge (rand() order: edge, then the coordinates, then the heading).
+void spawnFly();
+// Whether the cursor box (look cursorAnim at mouseX, mouseY) overlaps the fly's box.
+bool cursorTouchesFly(const Mucha& fly);
 void playFrame();   // StatePlay's block
 void worldPass();   // weapons, flies, particles, drops

@@ -46,3 +46,9 @@ public:
 private:
     bool ok_ = true;
 };
+
+// Strict overlap of two boxes given by left, top, width, height, tested in the
+// order right of a > left of b, right of b > left of a, then the same for the
+// bottoms; boxes that only share an edge do not overlap.
+bool boxesOverlap(float aLeft, float aTop, float aW, float aH, float bLeft, float bTop, float bW,
+                  float bH);

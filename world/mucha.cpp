@@ -1,0 +1,113 @@
+// The fly. The float/double mix below is deliberate: it decides which heading
+// animation shows and when a fly stops accelerating.
+#include "world/mucha.h"
+
+#include <SDL/SDL.h>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/game.h"
+#include "core/round.h"
+#include "media/sound.h"
+#include "media/sprite.h"
+#include "world/dirty.h"
+#include "world/objects.h"
+
+// The fly's box with its top-left corner floored, as the fly is drawn.
+static void markFly(const Mucha& f) {
+    markDirty(static_cast<int32_t>(floorf(f.x) - static_cast<float>(f.anim->hotX)),
+              static_cast<int32_t>(floorf(f.y) - static_cast<float>(f.anim->hotY)), f.anim->w,
+              f.anim->h);
+}
+
+Mucha::~Mucha() {
+    // At shutdown the sprites (and so anim) are released before the lists.
+    if (!running || anim == nullptr) return;
+    markDirty(static_cast<int32_t>(x - static_cast<float>(anim->hotX)),
+              static_cast<int32_t>(y - static_cast<float>(anim->hotY)), anim->w, anim->h);
+}
+
+void Mucha::setHP(int32_t n) {
+    if (hp >= 1 && n < 1) {
+        kills += 1;
+        PlaySound("flybuzz.wav");
+    }
+    hp = n;
+}
+
+void Mucha::stun(int32_t n) {
+    stunned = true;
+    stunTime = n >= 0 ? n : 40 + rand() % 40;
+}
+
+bool Mucha::hitsOtherFly() const {
+    if (stunned) return false;
+    for (const auto& other : flies) {
+        if (other.get() == this) continue;
+        if (collides(*this, *other)) return true;
+    }
+    return false;
+}
+
+// Knocked or dead: falls faster and spins with the fall.
+static void tumble(Mucha& f) {
+    f.vel.y = static_cast<float>(f.vel.y + 0.2);
+    f.angle = static_cast<float>(f.angle + f.vel.y * 3.14 / 180.0 * 0.5);
+}
+
+static void dampX(Mucha& f) {
+    if (f.vel.x > 1.0)
+        f.vel.x = static_cast<float>(f.vel.x - 0.5);
+    else if (f.vel.x < -1.0)
+        f.vel.x = static_cast<float>(f.vel.x + 0.5);
+    else
+        f.vel.x = 0;
+}
+
+void Mucha::move() {
+    if (anim == nullptr) {
+        printf("FAIL: Mucha.move: Null Anim\n");
+        return;
+    }
+    markFly(*this);
+
+    if (hp < 1) {
+        tumble(*this);
+        dampX(*this);
+    } else if (stunned) {
+        tumble(*this);
+        if (stunTime <= 0) {
+            stunned = false;
+            vel = Vec2{0.0f, 0.0f};
+        }
+        stunTime -= 1;
+        dampX(*this);
+    } else {
+        int mx = 0, my = 0;
+        SDL_GetMouseState(&mx, &my);
+        angle = static_cast<float>(atan2(static_cast<double>(my - static_cast<int32_t>(y)),
+                                         static_cast<double>(static_cast<int32_t>(x) - mx)));
+        // No clamp: float rounding can leave ten steps just short of maxSpeed,
+        // and then an eleventh step overshoots it.
+        if (maxSpeed > speed) speed = static_cast<float>(speed + maxSpeed / 10.0);
+        vel.x = static_cast<float>(cos(static_cast<double>(angle)) * speed);
+        vel.y = static_cast<float>(sin(static_cast<double>(angle)) * speed);
+    }
+
+    if (sprite != nullptr) {
+        int32_t count = animCount(sprite);
+        int32_t d = static_cast<int32_t>(static_cast<float>(angle * 180) / 3.14 + 180);
+        int32_t s = (d * 32) / 360;
+        s = s % count;
+        uint32_t i = static_cast<uint8_t>(2 * s + (hp < 1 ? 1 : 0));
+        if (i >= static_cast<uint32_t>(count)) i %= static_cast<uint32_t>(count);
+        animIndex = static_cast<uint8_t>(i);
+        anim = &sprite->anims[i];
+    }
+
+    // Chasing, vel points from the cursor to the fly on x, hence the minus.
+    x -= vel.x;
+    y += vel.y;
+    markFly(*this);
+}
