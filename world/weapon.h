@@ -3,6 +3,8 @@
 #pragma once
 #include "world/object.h"
 
+class Particle;
+
 class Weapon : public Object {
 public:
     using Object::Object;
@@ -20,3 +22,34 @@ public:
 
     int32_t damage = 0;  // per update; negative: no damage step at all
 };
+
+// ---- Helpers shared by the weapon classes -----------------------------------
+
+// Blast reach: a fly whose truncated distance is at most this is hit.
+constexpr int32_t kBlastReach = 63;
+// Updates an explosion lives before the one in which it finishes.
+constexpr int32_t kBlastLife = 32;
+
+// Size of the game's screen surface; 0 without one.
+int32_t screenW();
+int32_t screenH();
+// The registry's sprite of that name, or null (the registry is left unchanged).
+Sprite* findSprite(const char* name);
+// rand() % n; an n below 1 counts as 1 so a tiny screen cannot divide by zero
+// (the number is still drawn, keeping the order of the rolls).
+int32_t rollMod(int32_t n);
+// Marks the object's box dirty: trunc(x) - hotX, trunc(y) - hotY, w, h.
+// Nothing without a current animation.
+void markBox(const Object& o);
+// Builds an explosion at (x, y) with `timer` 32 and `damage`, plays
+// "explosion00.wav" when `loud`, appends it to `weapons` and then gives it the
+// animation rand() % animCount. Returns it, or null when it was refused
+// (missing sprite; no sound, no roll then).
+Explosion* spawnExplosion(int32_t x, int32_t y, Sprite* sprite, const Vec2& accel,
+                          const Vec2& drag, int32_t damage, bool loud);
+// Draws one number and makes the particle start at a random flying animation:
+// (r % animCount) rounded down to an even index.
+void randomPair(Particle& p);
+// Ten "particle.bmp" particles at (x, y), life 50: speed roll, angle roll and
+// animation roll for each in turn (the concrete and the airstrike).
+void spawnDebris(int32_t x, int32_t y, const Vec2& accel, const Vec2& drag);

@@ -1,0 +1,42 @@
+#include "world/airstrike.h"
+
+#include <memory>
+
+#include "media/sprite.h"
+#include "world/objects.h"
+
+void Airstrike::move() {
+    if (timer < kStrikeGap) {
+        timer = timer + 1;
+    } else if (gen < kStrikeLast) {
+        auto next = std::make_unique<Airstrike>(0, targetX + 64, kStrikeTop, sprite, accel, drag, false);
+        next->finished = false;
+        next->timer = 0;
+        next->gen = gen + 1;
+        next->targetX = targetX - 32;
+        next->targetY = targetY;
+        next->vel.y = kStrikeSpeed;
+        addWeapon(std::move(next));
+        gen = kStrikeReleased;
+    }
+    if (y < static_cast<float>(targetY)) {
+        markBox(*this);
+        vel.y = vel.y + accel.y;
+        y = y + vel.y;
+        markBox(*this);
+        draw();
+    } else {
+        finished = true;
+    }
+    for (auto& fly : flies) {
+        if (fly->getHP() >= 1 && collides(*fly, *this)) {
+            fly->setHP(0);
+            finished = true;
+        }
+    }
+    if (!finished) return;
+    const int32_t bx = static_cast<int32_t>(x);
+    const int32_t by = static_cast<int32_t>(y);
+    spawnExplosion(bx, by, findSprite("wybuch01.bmp"), accel, drag, 25, true);
+    spawnDebris(bx, by, accel, drag);
+}
