@@ -39,8 +39,21 @@ public:
     // Name of table record i, or null (out of range, or no name).
     const char* entryName(int32_t i) const;
 
+    // For the pack tool, which must tell a usable pack from a broken one.
+    // True when a pack is open and its header and table were read whole
+    // (N may be 0); false with no pack, a failed stream, or a header that was
+    // missing or rejected.
+    bool ready() const { return !failed_ && headerRead_; }
+    // Table record i (its name may be null), or null when i is out of range.
+    const PackEntry* entryAt(int32_t i) const;
+    // True when the bytes of record i lie wholly inside the file; load refuses
+    // any record for which this is false.
+    bool entryInFile(int32_t i) const;
+
 private:
     void releaseTable();
+    bool readU32(uint32_t* v);
+    void readTable();
 
     FILE* file_ = nullptr;
     bool failed_ = true;          // stream state: no pack, or a read ran past the end
@@ -49,6 +62,7 @@ private:
     uint32_t dataBase_ = 0;
     uint32_t n_ = 0;
     uint64_t fileLength_ = 0;
+    bool headerRead_ = false;     // header accepted and every table record read
     std::vector<PackEntry> table_;
     std::map<std::string, uint32_t> index_;  // name -> table position (later duplicate wins)
     uint32_t lastSize_ = 0;

@@ -23,8 +23,18 @@ public:
     int32_t find(const std::string& s) const;
     std::string getText() const { return text_; }
 
+    // Inserts s in front of element i+1 (after the separators that follow
+    // element i; i = -1 means in front of element 0), then splits. No separator
+    // is added: s must end with one to stay an element of its own.
+    // i = count()-1 (no element i+1; also i = -1 on an empty parser) appends s
+    // at the end of the text; when the text ends inside its last element, the
+    // first separator byte is put in between so that element keeps its bytes.
+    // i < -1 or i >= count(): log line, no change.
     void ins(int32_t i, const std::string& s);
+    // Removes element i with the run of separators directly in front of it
+    // (none for element 0), then splits. Absent i: log line, no change.
     void del(int32_t i);
+    // Replaces element i by s: del(i), then ins(i-1, s). Absent i: log line, no change.
     void swap(int32_t i, const std::string& s);
 
 private:
