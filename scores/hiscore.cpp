@@ -41,9 +41,10 @@ static bool readText(FILE* f, long size, std::string* text) {
 void Hiscore::load(const char* fileName) {
     FILE* f = fopen(fileName, "rb");
     long size = -1;
-    if (f && fseek(f, 0, SEEK_END) == 0) size = ftell(f);
+    // One byte read first: a directory opens but cannot be read, and its
+    // "length" would ask for an absurd buffer.
+    if (f && (fgetc(f), !ferror(f)) && fseek(f, 0, SEEK_END) == 0) size = ftell(f);
     if (!f || size < 0 || fseek(f, 0, SEEK_SET) != 0) {
-        // Also a file whose length cannot be found: it cannot be read either.
         if (f) fclose(f);
         printf("FAIL: Hiscore.load: Nie udalo sie otworzyc pliku\n");
         return;
