@@ -53,3 +53,6 @@ void frameHead();      // poll one event, global keys
 void clearScreen();    // whole screen to black
 void dispatchState();  // the current state's block (and firing in StatePlay)
 void runFrame();       // one whole frame, pacing included
+// After the loop: releases objects, sprites, scores, rectangles, icon and SDL;
+// logs "INFO: Stop".
+void shutdownGame();

@@ -1,0 +1,240 @@
+// Sprites: loading from the graphics pack, the registry, drawing frames.
+#include "media/sprite.h"
+
+#include <cstdio>
+#include <new>
+
+#include "core/game.h"
+#include "media/resfile.h"
+#include "scores/parser.h"
+
+SpriteMap sprites;
+
+// Reused for every sprite of the pack.
+static Resfile gfxPack;
+static Parser lineParser;
+static Parser fieldParser;
+
+static void release(Sprite* sprite) {
+    delete[] sprite->mask;
+    sprite->anims.clear();
+    if (sprite->bitmap) SDL_FreeSurface(sprite->bitmap);
+    delete sprite;
+}
+
+static bool endsWithBmp(const std::string& name) {
+    return name.size() >= 3 && name.compare(name.size() - 3, 3, "bmp") == 0;
+}
+
+void Sprite::load(const char* packName, SpriteMap& registry) {
+    lineParser.setText("");
+    fieldParser.setText("");
+    lineParser.setSeparators("\n\r");
+    fieldParser.setSeparators(" \t");
+    if (!registry.empty()) clear(registry);
+
+    const int32_t n = gfxPack.count(packName);
+    if (n < 1) {
+        printf("FAIL: Sprite.load: Nie udalo sie wczytac grafik\n");
+        return;
+    }
+    for (int32_t i = 0; i < n; ++i) {
+        const char* entry = gfxPack.entryName(i);
+        if (!entry) {
+            printf("FAIL: Sprite.load: Nie znaleziono pliku %d\n", i);
+            continue;
+        }
+        std::string name, alphaName, animName;
+        try {
+            name = entry;
+            if (!endsWithBmp(name)) continue;  // companions are reached through their bitmap
+            alphaName = name.substr(0, name.size() - 3) + "smt";
+            animName = name.substr(0, name.size() - 3) + "txt";
+        } catch (const std::bad_alloc&) {
+            printf("FAIL: Sprite.load: Nie udalo sie zajac miejsca na nazwy plikow\n");
+            continue;
+        }
+        Sprite* sprite = nullptr;
+        try {
+            sprite = new Sprite;
+            Sprite*& slot = registry[name];
+            if (slot) release(slot);  // a later entry of the same name wins
+            slot = sprite;
+        } catch (const std::bad_alloc&) {
+            delete sprite;
+            printf("FAIL: Sprite.load: Nie udalo sie dodac sprite do mapy (%s)\n", name.c_str());
+            continue;
+        }
+        if (!loadGfx(name.c_str(), sprite)) {
+            printf("FAIL: Sprite.load: Nie wczytano grafiki\n");
+        } else if (!loadAlpha(alphaName.c_str(), sprite)) {
+            printf("FAIL: Sprite.load: Nie wczytano alfy\n");
+        } else if (!loadMask(sprite)) {
+            printf("FAIL: Sprite.load: Nie wygenerowano maski\n");
+        } else if (!loadAnim(animName.c_str(), sprite)) {
+            printf("FAIL: Sprite.load: Nie wczytano animacji\n");
+        }
+    }
+    printf("OK  : Sprite.load: Grafiki wczytane\n");
+}
+
+void Sprite::clear(SpriteMap& registry) {
+    printf("INFO: Sprite.load: Czyszczenie mapy\n");
+    for (auto& entry : registry) {
+        if (!entry.second) {
+            printf("FAIL: Sprite.clear: NULL (%s)\n", entry.first.c_str());
+            continue;
+        }
+        release(entry.second);
+        entry.second = nullptr;
+    }
+    registry.clear();
+    printf("OK  : Sprite.load: Skasowano grafiki\n");
+}
+
+bool Sprite::loadGfx(const char* name, Sprite* sprite) {
+    char* buffer = gfxPack.load("", name, -1);
+    SDL_Surface* decoded = nullptr;
+    if (buffer) decoded = SDL_LoadBMP_RW(SDL_RWFromMem(buffer, static_cast<int>(gfxPack.size())), 1);
+    if (decoded) {
+        sprite->bitmap = SDL_DisplayFormatAlpha(decoded);
+        SDL_FreeSurface(decoded);
+    }
+    delete[] buffer;
+    if (!sprite->bitmap) {
+        printf("FAIL: Sprite.loadGfx: Nie udalo sie wczytac grafiki (%s)\n", name);
+        return false;
+    }
+    return true;
+}
+
+// Byte offset of alpha inside a 4-byte pixel, from where the format keeps it.
+static int alphaByte(const SDL_PixelFormat* f) {
+#if SDL_BYTEORDER == SDL_LIL_ENDIAN
+    return f->Ashift / 8;
+#else
+    return 3 - f->Ashift / 8;
+#endif
+}
+
+// Writes alpha per pixel through the surface's own pitch, so rows padded by SDL
+// (or a layout with alpha elsewhere than the top byte) are never overrun.
+// alpha: w*h bytes, row by row; null applies the magenta colour key instead.
+static void writeAlpha(SDL_Surface* s, const uint8_t* alpha) {
+    const SDL_PixelFormat* f = s->format;
+    if (f->BytesPerPixel != 4 || f->Amask == 0) return;  // nowhere to put alpha
+    const int a = alphaByte(f);
+    SDL_LockSurface(s);
+    for (int y = 0; y < s->h; ++y) {
+        Uint8* row = static_cast<Uint8*>(s->pixels) + static_cast<size_t>(y) * s->pitch;
+        for (int x = 0; x < s->w; ++x) {
+            Uint8* px = row + 4 * x;
+            if (alpha) {
+                px[a] = alpha[static_cast<size_t>(y) * s->w + x];
+                continue;
+            }
+            const Uint32 v = *reinterpret_cast<Uint32*>(px);
+            const Uint32 r = (v & f->Rmask) >> f->Rshift;
+            const Uint32 g = (v & f->Gmask) >> f->Gshift;
+            const Uint32 b = (v & f->Bmask) >> f->Bshift;
+            if (r == 255 && b == 255 && g != 255) px[a] = 0;
+        }
+    }
+    SDL_UnlockSurface(s);
+}
+
+bool Sprite::loadAlpha(const char* alphaName, Sprite* sprite) {
+    SDL_Surface* bitmap = sprite->bitmap;
+    char* buffer = gfxPack.load("", alphaName, -1);
+    if (!buffer) {
+        writeAlpha(bitmap, nullptr);
+        return true;
+    }
+    const uint64_t pixels = static_cast<uint64_t>(bitmap->w) * static_cast<uint64_t>(bitmap->h);
+    if (gfxPack.size() != pixels) {
+        printf("FAIL: Sprite.loadAlpha: Niezgodne wielkosci obrazow (%s)\n", alphaName);
+        delete[] buffer;
+        return false;
+    }
+    writeAlpha(bitmap, reinterpret_cast<const uint8_t*>(buffer));
+    delete[] buffer;
+    return true;
+}
+
+bool Sprite::loadMask(Sprite* sprite) {
+    const size_t size = static_cast<size_t>(sprite->bitmap->w) * static_cast<size_t>(sprite->bitmap->h);
+    sprite->mask = new (std::nothrow) uint8_t[size]();
+    if (!sprite->mask) {
+        printf("FAIL: Sprite.loadMask: Nie udalo sie zajac miejsca na maske\n");
+        return false;
+    }
+    return true;
+}
+
+bool Sprite::loadAnim(const char* animName, Sprite* sprite) {
+    char* buffer = gfxPack.load("", animName, -1);
+    if (!buffer) {
+        printf("FAIL: Sprite.loadAnim: Nie udalo sie wczytac informacji o animacjach (%s)\n", animName);
+        return false;
+    }
+    lineParser.setText(buffer);  // up to the first 0 byte
+    delete[] buffer;
+    for (int32_t line = 0; line < lineParser.count(); ++line) {
+        fieldParser.setText(lineParser.show(line));
+        const int32_t fields = fieldParser.count();
+        if (fields < 7) {
+            printf("FAIL: Sprite.loadAnim: Brak wszystkich wymaganych informacji o animacji (%s)\n", animName);
+            continue;
+        }
+        if (fieldParser.show(0) == "#") continue;
+        Anim a;
+        a.frames = fieldParser.val(0);
+        a.x = fieldParser.val(1);
+        a.y = fieldParser.val(2);
+        a.w = fieldParser.val(3);
+        a.h = fieldParser.val(4);
+        a.hotX = fieldParser.val(5);
+        a.hotY = fieldParser.val(6);
+        a.speed = fields >= 8 ? fieldParser.val(7) : 100;
+        a.loopFrame = fields >= 9 ? fieldParser.val(8) : 0;
+        sprite->anims.push_back(a);
+    }
+    return true;
+}
+
+int32_t animCount(const Sprite* sprite) { return sprite ? static_cast<int32_t>(sprite->anims.size()) : 0; }
+
+Anim* Sprite::getAnim(Sprite* sprite, int32_t index) {
+    if (index < 0 || index >= animCount(sprite)) {
+        printf("FAIL: Sprite.getAnim: Nie ma takiej animacji (%d)\n", index);
+        return nullptr;
+    }
+    return &sprite->anims[static_cast<size_t>(index)];
+}
+
+void Sprite::print(Sprite* sprite, uint32_t animIndex, int32_t frame, int32_t x, int32_t y) {
+    if (animIndex >= static_cast<uint32_t>(animCount(sprite))) {
+        printf("FAIL: Sprite.print: Brak animacji %d\n", static_cast<int32_t>(animIndex));
+        return;
+    }
+    const Anim& a = sprite->anims[animIndex];
+    // SDL rectangles: 16-bit positions and sizes; the sums keep their low 16 bits.
+    SDL_Rect dst;
+    dst.x = static_cast<Sint16>(static_cast<uint32_t>(x) - static_cast<uint32_t>(a.hotX));
+    dst.y = static_cast<Sint16>(static_cast<uint32_t>(y) - static_cast<uint32_t>(a.hotY));
+    dst.w = static_cast<Uint16>(a.w);
+    dst.h = static_cast<Uint16>(a.h);
+    SDL_Rect src;
+    src.x = static_cast<Sint16>(static_cast<uint32_t>(a.x) + static_cast<uint32_t>(frame) * static_cast<uint32_t>(a.w));
+    src.y = static_cast<Sint16>(a.y);
+    src.w = static_cast<Uint16>(a.w);
+    src.h = static_cast<Uint16>(a.h);
+    if (!sprite->bitmap || !screen) return;
+    SDL_UpperBlit(sprite->bitmap, &src, screen, &dst);
+}
+
+uint8_t maskAt(const Sprite* sprite, int32_t x, int32_t y) {
+    if (!sprite || !sprite->mask || !sprite->bitmap) return 0;
+    if (x < 0 || y < 0 || x >= sprite->bitmap->w || y >= sprite->bitmap->h) return 0;
+    return sprite->mask[static_cast<size_t>(y) * sprite->bitmap->w + x];
+}
