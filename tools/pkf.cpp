@@ -1,0 +1,243 @@
+// pkf: makes and inspects the game's resource packs (format 1).
+//
+//   pkf create OUT.pkf FILE...   one entry per file, named by its base name, in order
+//   pkf list PACK                "size<TAB>name" per table record, nothing else on stdout
+//   pkf extract PACK DIR         every entry into DIR under its name
+//
+// Exit status 0 on success, 1 with one line on stderr for a missing,
+// truncated, rejected or corrupt pack (any entry reaching outside the file
+// counts as corrupt), 2 for bad usage. Packs are read through Resfile, the
+// game's own reader, so the tool accepts exactly what the game accepts.
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "media/resfile.h"
+
+namespace {
+
+const char* kUsage =
+    "usage: pkf create OUT.pkf FILE... | pkf list PACK | pkf extract PACK DIR\n";
+
+int fail(const std::string& why) {
+    fprintf(stderr, "pkf: %s\n", why.c_str());
+    return 1;
+}
+
+// ---- create ---------------------------------------------------------------
+
+void put32(std::string& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
+}
+
+bool readWhole(const char* path, std::string* bytes) {
+    FILE* f = fopen(path, "rb");
+    if (!f) return false;
+    char buf[65536];
+    size_t got;
+    while ((got = fread(buf, 1, sizeof buf, f)) > 0) bytes->append(buf, got);
+    const bool ok = !ferror(f);
+    fclose(f);
+    return ok;
+}
+
+int create(const char* outPath, int nFiles, char** files) {
+    std::string table, data;
+    for (int i = 0; i < nFiles; ++i) {
+        struct stat st;
+        if (stat(files[i], &st) != 0 || !S_ISREG(st.st_mode))
+            return fail(std::string(files[i]) + ": not a readable regular file");
+        const char* slash = strrchr(files[i], '/');
+        const std::string name = slash ? slash + 1 : files[i];
+        std::string bytes;
+        if (!readWhole(files[i], &bytes)) return fail(std::string(files[i]) + ": " + strerror(errno));
+        // Offsets and sizes are 32-bit: the data area must stay below 4 GiB.
+        if (data.size() + bytes.size() > UINT32_MAX) return fail("too much data for one pack");
+        put32(table, static_cast<uint32_t>(data.size()));
+        put32(table, static_cast<uint32_t>(bytes.size()));
+        put32(table, static_cast<uint32_t>(name.size()));
+        table += name;
+        data += bytes;
+    }
+    std::string head = "PAKF";
+    head.push_back('\x01');
+    put32(head, static_cast<uint32_t>(13 + table.size()));  // data right after the table
+    put32(head, static_cast<uint32_t>(nFiles));
+
+    // Written beside the target and renamed, so a failure never leaves half a pack.
+    const std::string tmp = std::string(outPath) + ".tmp";
+    FILE* f = fopen(tmp.c_str(), "wb");
+    if (!f) return fail(tmp + ": " + strerror(errno));
+    bool ok = fwrite(head.data(), 1, head.size(), f) == head.size() &&
+              fwrite(table.data(), 1, table.size(), f) == table.size() &&
+              fwrite(data.data(), 1, data.size(), f) == data.size();
+    ok = (fclose(f) == 0) && ok;
+    if (!ok || rename(tmp.c_str(), outPath) != 0) {
+        const std::string why = strerror(errno);
+        unlink(tmp.c_str());
+        return fail(std::string(outPath) + ": " + why);
+    }
+    return 0;
+}
+
+// ---- reading --------------------------------------------------------------
+
+// Resfile logs to standard output; while a pack is read that goes to a
+// scratch file, so the listing (written to a copy of the real stdout) stays
+// clean and the first failure line can explain a refusal.
+class LogCatcher {
+public:
+    LogCatcher() {
+        fflush(stdout);
+        realOut_ = dup(STDOUT_FILENO);
+        scratch_ = tmpfile();
+        if (realOut_ < 0 || !scratch_) return;
+        dup2(fileno(scratch_), STDOUT_FILENO);
+        out_ = fdopen(realOut_, "w");
+    }
+    ~LogCatcher() {
+        if (out_) fclose(out_);
+        if (scratch_) fclose(scratch_);
+    }
+    bool ok() const { return out_ != nullptr; }
+    FILE* out() { return out_; }
+    // The first "FAIL: " line Resfile wrote, without the prefix and line break.
+    std::string firstFailure() {
+        fflush(stdout);
+        rewind(scratch_);
+        char line[1024];
+        while (fgets(line, sizeof line, scratch_)) {
+            if (strncmp(line, "FAIL: ", 6) == 0) {
+                std::string s = line + 6;
+                while (!s.empty() && s.back() == '\n') s.pop_back();
+                return s;
+            }
+        }
+        return "";
+    }
+
+private:
+    int realOut_ = -1;
+    FILE* scratch_ = nullptr;
+    FILE* out_ = nullptr;
+};
+
+// Opens the pack and checks that every record names a span inside the file.
+// Returns the entry count, or -1 after printing the reason.
+int32_t openChecked(Resfile& r, LogCatcher& log, const char* pack) {
+    struct stat st;
+    if (stat(pack, &st) != 0) {
+        fail(std::string(pack) + ": " + strerror(errno));
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        fail(std::string(pack) + ": not a regular file");
+        return -1;
+    }
+    const int32_t n = r.count(pack);
+    if (!r.ready()) {
+        const std::string why = log.firstFailure();
+        if (why.find("Brak naglowka") != std::string::npos)
+            fail(std::string(pack) + ": too short to be a pack");
+        else if (why.find("Nieobslugiwana wersja") != std::string::npos)
+            fail(std::string(pack) + ": not a pack of format 1 (wrong magic or version)");
+        else if (why.find("Resfile.count: NULL") != std::string::npos)
+            fail(std::string(pack) + ": truncated or corrupt (the entry table runs past the end of the file)");
+        else
+            fail(std::string(pack) + ": cannot be read (" + why + ")");
+        return -1;
+    }
+    for (int32_t i = 0; i < n; ++i) {
+        if (!r.entryName(i)) {
+            fail(std::string(pack) + ": entry " + std::to_string(i) + " has no name");
+            return -1;
+        }
+        if (!r.entryInFile(i)) {
+            fail(std::string(pack) + ": corrupt: entry " + std::to_string(i) + " (" + r.entryName(i) +
+                 ") lies outside the file");
+            return -1;
+        }
+    }
+    return n;
+}
+
+int list(const char* pack) {
+    LogCatcher log;
+    if (!log.ok()) return fail("cannot set up output");
+    Resfile r;
+    const int32_t n = openChecked(r, log, pack);
+    if (n < 0) return 1;
+    for (int32_t i = 0; i < n; ++i) {
+        const PackEntry* e = r.entryAt(i);
+        fprintf(log.out(), "%u\t", e->size);
+        fwrite(e->name, 1, e->nameLen, log.out());
+        fputc('\n', log.out());
+    }
+    return fflush(log.out()) == 0 ? 0 : fail("cannot write the listing");
+}
+
+// A name may only ever become one file directly inside DIR.
+bool safeName(const PackEntry& e) {
+    const std::string name(e.name, e.nameLen);
+    return !name.empty() && name != "." && name.find('/') == std::string::npos &&
+           name.find("..") == std::string::npos && name.find('\0') == std::string::npos;
+}
+
+bool writeEntry(const std::string& path, const char* bytes, uint32_t size) {
+    // O_NOFOLLOW: a symbolic link planted in DIR must not redirect the write.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0644);
+    if (fd < 0) return false;
+    uint32_t done = 0;
+    while (done < size) {
+        const ssize_t w = write(fd, bytes + done, size - done);
+        if (w <= 0) {
+            close(fd);
+            return false;
+        }
+        done += static_cast<uint32_t>(w);
+    }
+    return close(fd) == 0;
+}
+
+int extract(const char* pack, const char* dir) {
+    LogCatcher log;
+    if (!log.ok()) return fail("cannot set up output");
+    Resfile r;
+    const int32_t n = openChecked(r, log, pack);
+    if (n < 0) return 1;
+    // Every name is checked before anything is written.
+    for (int32_t i = 0; i < n; ++i) {
+        if (!safeName(*r.entryAt(i)))
+            return fail(std::string(pack) + ": refusing entry " + std::to_string(i) + " named \"" +
+                        r.entryName(i) + "\" (empty, or holding \"/\" or \"..\")");
+    }
+    if (mkdir(dir, 0755) != 0 && errno != EEXIST) return fail(std::string(dir) + ": " + strerror(errno));
+    struct stat st;
+    if (stat(dir, &st) != 0 || !S_ISDIR(st.st_mode)) return fail(std::string(dir) + ": not a directory");
+    for (int32_t i = 0; i < n; ++i) {
+        char* bytes = r.load("", r.entryName(i), i);
+        if (!bytes) return fail(std::string(pack) + ": cannot read entry " + r.entryName(i));
+        const std::string path = std::string(dir) + "/" + r.entryName(i);
+        const bool ok = writeEntry(path, bytes, r.size());
+        delete[] bytes;
+        if (!ok) return fail(path + ": " + strerror(errno));
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string cmd = argc > 1 ? argv[1] : "";
+    if (cmd == "create" && argc >= 3) return create(argv[2], argc - 3, argv + 3);
+    if (cmd == "list" && argc == 3) return list(argv[2]);
+    if (cmd == "extract" && argc == 4) return extract(argv[2], argv[3]);
+    fputs(kUsage, stderr);
+    return 2;
+}
