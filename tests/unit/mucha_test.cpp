@@ -43,10 +43,11 @@ TEST_F(MuchaTest, AcceleratesInTenthsAndOvershootsWhenRoundingFallsShort) {
         int steps = stepsToTopSpeed(f);
         bool eleven = top == 3 || top == 6 || top == 7;
         EXPECT_EQ(steps, eleven ? 11 : 10) << "maxSpeed " << top;
-        if (eleven)
+        if (eleven) {
             EXPECT_NEAR(f.speed, top * 1.1f, 1e-5) << "maxSpeed " << top;
-        else
+        } else {
             EXPECT_GE(f.speed, static_cast<float>(top));
+        }
     }
     Mucha two = fly(100, 100);
     two.maxSpeed = 2;

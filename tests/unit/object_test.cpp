@@ -56,7 +56,9 @@ TEST_F(ObjectTest, FrameCountJumpsToLoopFrameAndCallsOnAnimEndInTheSameDraw) {
     for (int i = 0; i < 6; ++i) {
         o.draw();
         frames.push_back(o.frame);
-        if (i == 3) EXPECT_EQ(o.ends, 1) << "the wrap calls onAnimEnd at once";
+        if (i == 3) {
+            EXPECT_EQ(o.ends, 1) << "the wrap calls onAnimEnd at once";
+        }
     }
     EXPECT_EQ(frames, (std::vector<int>{0, 1, 2, 1, 2, 1}));
     EXPECT_EQ(o.ends, 2);

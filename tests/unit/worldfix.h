@@ -37,9 +37,9 @@ inline void openScreen() {
         screen = SDL_SetVideoMode(kScreenW, kScreenH, 32, SDL_SWSURFACE);
     }
     if (dirtyRects == nullptr) {
+        // Never freed: the lists' destructors still mark rectangles at exit.
         maxUpdates = 1000;
-        static std::vector<SDL_Rect> rects(1000);
-        dirtyRects = rects.data();
+        dirtyRects = new SDL_Rect[1000];
     }
     resetDirty();
 }
@@ -53,8 +53,9 @@ inline Anim anim(int32_t frames, int32_t w, int32_t h, int32_t hotX = 0, int32_t
 // A sprite with these animations over an opaque white bitmap large enough for
 // all of them; kept for the whole process.
 inline Sprite* sprite(const std::vector<Anim>& anims) {
-    static std::vector<std::unique_ptr<Sprite>> keep;
-    auto s = std::make_unique<Sprite>();
+    // Never freed: reachable from here until the process ends.
+    static auto* keep = new std::vector<Sprite*>;
+    auto* s = new Sprite;
     s->anims = anims;
     int w = 1, h = 1;
     for (const Anim& a : anims) {
@@ -64,8 +65,8 @@ inline Sprite* sprite(const std::vector<Anim>& anims) {
     s->bitmap = SDL_CreateRGBSurface(SDL_SWSURFACE | SDL_SRCALPHA, w, h, 32, 0x00ff0000,
                                      0x0000ff00, 0x000000ff, 0xff000000);
     SDL_FillRect(s->bitmap, nullptr, 0xffffffff);
-    keep.push_back(std::move(s));
-    return keep.back().get();
+    keep->push_back(s);
+    return s;
 }
 
 // `count` animations of one w x h frame each, speed 100.
