@@ -28,11 +28,16 @@ public:
 
     // Makes fileName the current pack; naming the current pack again does nothing.
     // The outcome shows in the stream state (count/load) and the entry count.
+    // Counts, name lengths and the table are checked against the file's length:
+    // a damaged table fails the stream like a truncated file. A file that cannot
+    // be opened leaves no current pack, so any name (the old one too) is tried again.
     void open(const char* fileName);
     // Makes fileName current, then returns N; 0 (and a log line) on a failed stream.
     int32_t count(const char* fileName);
     // Entry bytes plus one 0 byte, new[]'d, owned by the caller (delete[]); null on
     // failure. Empty fileName keeps the current pack; index < 0 selects by name.
+    // An entry whose bytes do not lie wholly inside the file is refused (null,
+    // "Resfile.load: Wpis ... poza plikiem ..." in the log).
     char* load(const char* fileName, const char* entryName, int32_t index);
     // Size without the added 0 byte of the entry most recently found by load.
     uint32_t size() const { return lastSize_; }

@@ -26,14 +26,6 @@ protected:
     std::string dir_;
 };
 
-TEST_F(HiscoreTest, StartsEmpty) {
-    Hiscore h;
-    EXPECT_EQ(h.limit, 10);
-    EXPECT_EQ(h.count, 0);
-    EXPECT_EQ(h.records, nullptr);
-    EXPECT_FALSE(h.sortedByFlies);
-}
-
 TEST_F(HiscoreTest, LoadsTriplesInFileOrder) {
     Hiscore h;
     EXPECT_EQ(loadText(h, "a 1 2"), "OK  : Hiscore.load: Wczytano wyniki\n");

@@ -185,6 +185,14 @@ TEST_F(ResfileTest, MissingFileFailsUntilItCanBeOpened) {
     again.stop();
 }
 
+TEST_F(ResfileTest, DirectoryIsAFailedStream) {
+    Resfile r;
+    CaptureStdout cap;
+    EXPECT_EQ(r.count(dir_.c_str()), 0);
+    EXPECT_FALSE(r.ready());
+    EXPECT_NE(cap.stop().find("FAIL: Resfile.count: NULL\n"), std::string::npos);
+}
+
 TEST_F(ResfileTest, ReopensTheOldPackAfterAFailedSwitch) {
     const std::string a = path("a.pkf");
     writePack(a, kEntries);
