@@ -2,6 +2,8 @@
 #pragma once
 #include <cstdint>
 
+class Hiscore;
+
 enum ScoresState : int32_t {
     ScoresKeyDown = -2,
     ScoresIdle = -1,
@@ -15,3 +17,8 @@ enum ScoresState : int32_t {
 };
 
 void scoresFrame();  // StateScores' block
+
+// Sorts the table for the view and returns its text: the heading "Muchy:\n"
+// or "Czas:\n", then up to `limit` lines "%02d.\t %s\t %d\n" (place, nick,
+// flies or time / 62). malloc'd, caller frees; null when it cannot be allocated.
+char* tableText(Hiscore& table, bool byFlies);
