@@ -21,9 +21,12 @@ size_t convertBufferSize(uint32_t wavLength, int lengthMultiplier) {
 }
 
 bool convertibleWav(const SDL_AudioSpec& wav) {
-    // SDL 1.2 loops for ever on 0 channels or rate 0, and overruns its filter
-    // table on rates far from ours; keep within what it converts safely.
-    if (wav.channels < 1 || wav.freq < kMinWavRate || wav.freq > kMaxWavRate) {
+    // SDL 1.2 brings only 1, 2, 4 and 6 channels to stereo; for others it reports
+    // success and converts nothing, which would mix the samples as garbage. It
+    // also loops for ever on rate 0 and overruns its filter table on rates far
+    // from ours.
+    const bool channelsOk = wav.channels == 1 || wav.channels == 2 || wav.channels == 4 || wav.channels == 6;
+    if (!channelsOk || wav.freq < kMinWavRate || wav.freq > kMaxWavRate) {
         SDL_SetError("Unsupported WAV format (%d channels, %d Hz)", wav.channels, wav.freq);
         return false;
     }

@@ -30,5 +30,6 @@ void audioCallback(void* userdata, Uint8* stream, int length);
 // Bytes of the conversion buffer for a WAV of wavLength bytes, or 0 when it
 // cannot be had (no multiplier, empty, or beyond a 32-bit slot length).
 size_t convertBufferSize(uint32_t wavLength, int lengthMultiplier);
-// False (with SDL's error set) for channel counts or rates SDL cannot convert.
+// False (with SDL's error set) for channel counts or rates SDL cannot convert
+// to the output format.
 bool convertibleWav(const SDL_AudioSpec& wav);
