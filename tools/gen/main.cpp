@@ -1,0 +1,73 @@
+// bzkgen ASSETS_DIR OUT_DIR SHEET.png
+// Reads ASSETS_DIR/assets.txt, writes the graphics entries into OUT_DIR/gfx,
+// the sounds into OUT_DIR/sfx, the entry lists OUT_DIR/gfx.list and
+// OUT_DIR/sfx.list (pack order) and the contact sheet.
+#include "gen.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sys/stat.h>
+
+namespace {
+
+void writeList(const std::string& path, const std::string& dir, const std::vector<std::string>& files) {
+    std::ofstream out(path);
+    for (const std::string& f : files) out << dir << "/" << f << "\n";
+    if (!out) {
+        std::fprintf(stderr, "bzkgen: cannot write %s\n", path.c_str());
+        std::exit(1);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: bzkgen ASSETS_DIR OUT_DIR SHEET.png\n");
+        return 2;
+    }
+    assetDir = argv[1];
+    std::string out = argv[2];
+    AssetTable table;
+    if (!readTable(assetDir + "/assets.txt", table)) return 1;
+    std::string gfx = out + "/gfx", sfx = out + "/sfx";
+    mkdir(out.c_str(), 0755);
+    mkdir(gfx.c_str(), 0755);
+    mkdir(sfx.c_str(), 0755);
+
+    std::vector<std::string> gfxFiles, sfxFiles;
+    std::vector<SpriteArt> arts;
+    std::vector<std::string> names;
+    arts.reserve(table.sprites.size() + table.fonts.size());
+    for (const SpriteSpec& s : table.sprites) {
+        arts.push_back(drawSprite(s));
+        names.push_back(s.name);
+        int n = s.anims;
+        std::vector<int> w(n, s.w), h(n, s.h), hx(n, s.hotX), hy(n, s.hotY), sp(n), lp(n);
+        for (int a = 0; a < n; ++a) {
+            bool end = s.paired && (a & 1);
+            sp[a] = end ? s.espeed : s.speed;
+            lp[a] = end ? s.eloop : s.loop;
+        }
+        writeSprite(gfx, s.name, arts.back(), w, h, hx, hy, sp, lp, gfxFiles);
+    }
+    for (const FontSpec& f : table.fonts) {
+        std::vector<int> widths;
+        arts.push_back(drawFont(f, widths));
+        names.push_back(f.name);
+        int n = int(widths.size());
+        std::vector<int> h(n, f.lineH), zero(n, 0), sp(n, 100);
+        writeSprite(gfx, f.name, arts.back(), widths, h, zero, zero, sp, zero, gfxFiles);
+    }
+    for (const SoundSpec& s : table.sounds) {
+        writeSound(sfx, s);
+        sfxFiles.push_back(s.name);
+    }
+    writeList(out + "/gfx.list", gfx, gfxFiles);
+    writeList(out + "/sfx.list", sfx, sfxFiles);
+
+    std::vector<SheetItem> items;
+    for (size_t i = 0; i < arts.size(); ++i) items.push_back({names[i], &arts[i]});
+    writeContactSheet(argv[3], items);
+    return 0;
+}
