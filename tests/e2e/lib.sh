@@ -1,0 +1,167 @@
+# Helpers for end-to-end tests of the real game under Xvfb, driven by xdotool.
+# Source it from a *_test.sh script; the test gets BUILD_DIR, SRC_DIR and
+# RUN_DIR (the build's run directory holding bzykolot2 and data/) from CTest.
+#
+#   e2e_init                    check tools, set up the trap and a scratch dir
+#   e2e_wait_packs [SECONDS]    wait until the build has made both packs
+#   e2e_start_xvfb              start Xvfb (-noreset, 1024x768x24) on a free display
+#   e2e_run_dir NAME [nogfx]    fresh run directory with data/ linked in; echoes it
+#   e2e_start_game DIR [VAR=VALUE...]   start the game in DIR (dummy audio by default)
+#   e2e_wait_log DIR TEXT [SECONDS]     wait for a fixed text in DIR/log.txt
+#   e2e_count DIR REGEX         lines of DIR/log.txt matching REGEX
+#   e2e_key KEY                 press and hold KEY long enough for one frame to see it
+#   e2e_combo MOD KEY           hold MOD, then KEY, release both
+#   e2e_wait_exit [SECONDS]     wait for the game; sets E2E_STATUS
+#   e2e_screenshot FILE         the whole X screen as PNG
+#   fail MESSAGE                print the message (and the log) and end the test
+set -u
+
+E2E_W=1024
+E2E_H=768
+E2E_XVFB_PID=
+E2E_GAME_PID=
+E2E_GAME_DIR=
+E2E_STATUS=
+E2E_SCRATCH=
+DISPLAY_NUM=
+
+fail() {
+    echo "FAIL: $*" >&2
+    if [ -n "$E2E_GAME_DIR" ] && [ -f "$E2E_GAME_DIR/log.txt" ]; then
+        echo "---- $E2E_GAME_DIR/log.txt (last 40 lines) ----" >&2
+        tail -n 40 "$E2E_GAME_DIR/log.txt" >&2
+    fi
+    exit 1
+}
+
+e2e_cleanup() {
+    # Only what this test started, by process id.
+    if [ -n "$E2E_GAME_PID" ] && kill -0 "$E2E_GAME_PID" 2>/dev/null; then
+        kill "$E2E_GAME_PID" 2>/dev/null
+        sleep 0.5
+        kill -9 "$E2E_GAME_PID" 2>/dev/null
+    fi
+    if [ -n "$E2E_XVFB_PID" ] && kill -0 "$E2E_XVFB_PID" 2>/dev/null; then
+        kill "$E2E_XVFB_PID" 2>/dev/null
+        wait "$E2E_XVFB_PID" 2>/dev/null
+    fi
+    if [ -n "$E2E_SCRATCH" ] && [ -z "${E2E_KEEP:-}" ]; then
+        rm -rf "$E2E_SCRATCH"
+    fi
+}
+
+e2e_init() {
+    : "${BUILD_DIR:?BUILD_DIR not set}" "${RUN_DIR:?RUN_DIR not set}"
+    for tool in Xvfb xdotool import convert; do
+        command -v "$tool" >/dev/null || fail "$tool is not installed"
+    done
+    [ -x "$RUN_DIR/bzykolot2" ] || fail "no game binary at $RUN_DIR/bzykolot2"
+    mkdir -p "$BUILD_DIR/e2e"
+    E2E_SCRATCH=$(mktemp -d "$BUILD_DIR/e2e/$(basename "$0" .sh).XXXXXX")
+    trap e2e_cleanup EXIT
+    trap 'exit 130' INT TERM
+}
+
+e2e_wait_packs() {
+    local limit=${1:-600} waited=0
+    while [ ! -s "$RUN_DIR/data/gfx.pkf" ] || [ ! -s "$RUN_DIR/data/sfx.pkf" ]; do
+        [ "$waited" -ge "$limit" ] && fail "packs missing in $RUN_DIR/data (build the 'packs' target)"
+        sleep 5
+        waited=$((waited + 5))
+    done
+}
+
+e2e_start_xvfb() {
+    local n tries
+    for tries in 1 2 3 4 5 6 7 8 9 10; do
+        # A number from a range nobody uses by hand, skipping any that is taken.
+        n=$((100 + (RANDOM % 400)))
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        Xvfb ":$n" -screen 0 "${E2E_W}x${E2E_H}x24" -noreset -nolisten tcp >"$E2E_SCRATCH/xvfb.log" 2>&1 &
+        E2E_XVFB_PID=$!
+        local i
+        for i in $(seq 1 50); do
+            if ! kill -0 "$E2E_XVFB_PID" 2>/dev/null; then break; fi
+            if [ -e "/tmp/.X11-unix/X$n" ] && DISPLAY=":$n" xdotool getmouselocation >/dev/null 2>&1; then
+                DISPLAY_NUM=$n
+                export DISPLAY=":$n"
+                return 0
+            fi
+            sleep 0.1
+        done
+        kill "$E2E_XVFB_PID" 2>/dev/null
+        wait "$E2E_XVFB_PID" 2>/dev/null
+        E2E_XVFB_PID=
+    done
+    fail "could not start Xvfb"
+}
+
+e2e_run_dir() {
+    local dir="$E2E_SCRATCH/$1"
+    mkdir -p "$dir/data"
+    if [ "${2:-}" != nogfx ]; then ln -s "$RUN_DIR/data/gfx.pkf" "$dir/data/gfx.pkf"; fi
+    ln -s "$RUN_DIR/data/sfx.pkf" "$dir/data/sfx.pkf"
+    echo "$dir"
+}
+
+e2e_start_game() {
+    local dir=$1
+    shift
+    E2E_GAME_DIR=$dir
+    E2E_STATUS=
+    rm -f "$dir/log.txt"  # waits must not find the previous run's lines
+    (cd "$dir" && exec env SDL_AUDIODRIVER=dummy "$@" "$RUN_DIR/bzykolot2" >"$dir/stdout.txt" 2>"$dir/stderr.txt") &
+    E2E_GAME_PID=$!
+}
+
+e2e_wait_log() {
+    local dir=$1 text=$2 limit=${3:-60} i
+    for i in $(seq 1 $((limit * 10))); do
+        grep -qF -- "$text" "$dir/log.txt" 2>/dev/null && return 0
+        if [ -n "$E2E_GAME_PID" ] && ! kill -0 "$E2E_GAME_PID" 2>/dev/null; then
+            grep -qF -- "$text" "$dir/log.txt" 2>/dev/null && return 0
+            fail "the game ended before logging '$text'"
+        fi
+        sleep 0.1
+    done
+    fail "no '$text' in $dir/log.txt after ${limit}s"
+}
+
+e2e_count() {
+    grep -cE -- "$2" "$1/log.txt" 2>/dev/null || true
+}
+
+e2e_key() {
+    timeout 10 xdotool keydown "$1"
+    sleep 0.12
+    timeout 10 xdotool keyup "$1"
+    sleep 0.08
+}
+
+e2e_combo() {
+    timeout 10 xdotool keydown "$1"
+    sleep 0.08
+    timeout 10 xdotool keydown "$2"
+    sleep 0.15
+    timeout 10 xdotool keyup "$2"
+    sleep 0.05
+    timeout 10 xdotool keyup "$1"
+}
+
+e2e_wait_exit() {
+    local limit=${1:-30} i
+    for i in $(seq 1 $((limit * 10))); do
+        if ! kill -0 "$E2E_GAME_PID" 2>/dev/null; then
+            wait "$E2E_GAME_PID"
+            E2E_STATUS=$?
+            E2E_GAME_PID=
+            return 0
+        fi
+        sleep 0.1
+    done
+    fail "the game did not end within ${limit}s"
+}
+
+e2e_screenshot() {
+    timeout 20 import -window root -display "$DISPLAY" "$1" || fail "screenshot failed"
+}
