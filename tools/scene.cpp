@@ -1,0 +1,479 @@
+// scene: runs the game's own frame steps on a prepared scene, to look at the
+// weapons frame by frame and to time the frame.
+//
+//   scene NAME [--size WxH] [--frames N] [--seed S] [--shots DIR] [--shot-every K]
+//              [--ring] [--raw-shots] [--budget N] [--run DIR] [--log FILE]
+//
+// Before the scene it runs "idle" for the same number of frames; the idle
+// median frame is the floor the scene is compared with. Results go to standard
+// output; the game's own log lines go to FILE (default /dev/null).
+#include <SDL/SDL.h>
+#include <cairo.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/arsenal.h"
+#include "core/game.h"
+#include "core/input.h"
+#include "core/round.h"
+#include "core/timing.h"
+#include "media/sound.h"
+#include "media/sprite.h"
+#include "world/dirty.h"
+#include "world/objects.h"
+#include "world/weapon.h"
+
+namespace {
+
+struct Options {
+    std::string scene;
+    int32_t w = 1920, h = 1080;
+    int32_t frames = 600;
+    unsigned seed = 1;
+    std::string shots;         // directory for PNG frames; empty: none
+    int32_t shotEvery = 1;
+    bool ring = false;         // hold the ring open (the right button) throughout
+    bool raw = false;          // shoot the drawn screen instead of what was presented
+    int32_t budget = 0;        // dirty-rectangle budget; 0: measured as the game does
+    std::string runDir = SCENE_RUN_DIR;
+    std::string log = "/dev/null";
+};
+
+const char* const kScenes[] = {"swarm",    "swarm2000",  "flame",    "bomb", "airstrike",
+                               "concrete", "armageddon", "bzykolot", "all",  "idle"};
+const char* const kIconFiles[6] = {"wep_bomb.bmp",     "wep_flame.bmp",      "wep_airstrike.bmp",
+                                   "wep_concrete.bmp", "wep_armageddon.bmp", "wep_bzykolot.bmp"};
+
+void usage() {
+    fprintf(stderr,
+            "usage: scene NAME [--size WxH] [--frames N] [--seed S] [--shots DIR] [--shot-every K]\n"
+            "                  [--ring] [--raw-shots] [--budget N] [--run DIR] [--log FILE]\n"
+            "scenes: swarm swarm2000 flame bomb airstrike concrete armageddon bzykolot all idle\n");
+}
+
+bool positive(const char* text, int32_t& out) {
+    char* end = nullptr;
+    const long v = strtol(text, &end, 10);
+    if (!*text || *end || v < 1 || v > INT32_MAX) return false;
+    out = static_cast<int32_t>(v);
+    return true;
+}
+
+bool parseOptions(int argc, char** argv, Options& o) {
+    if (argc < 2) return false;
+    o.scene = argv[1];
+    if (std::find_if(std::begin(kScenes), std::end(kScenes),
+                     [&](const char* s) { return o.scene == s; }) == std::end(kScenes))
+        return false;
+    for (int i = 2; i < argc; ++i) {
+        const std::string a = argv[i];
+        const bool hasValue = i + 1 < argc;
+        int32_t n = 0;
+        if (a == "--ring") {
+            o.ring = true;
+        } else if (a == "--raw-shots") {
+            o.raw = true;
+        } else if (!hasValue) {
+            return false;
+        } else if (a == "--size") {
+            const char* v = argv[++i];
+            const char* x = strchr(v, 'x');
+            if (!x || !positive(std::string(v, x).c_str(), o.w) || !positive(x + 1, o.h)) return false;
+        } else if (a == "--frames" && positive(argv[i + 1], n)) {
+            o.frames = n, ++i;
+        } else if (a == "--seed" && positive(argv[i + 1], n)) {
+            o.seed = static_cast<unsigned>(n), ++i;
+        } else if (a == "--shot-every" && positive(argv[i + 1], n)) {
+            o.shotEvery = n, ++i;
+        } else if (a == "--budget" && positive(argv[i + 1], n)) {
+            o.budget = n, ++i;
+        } else if (a == "--shots") {
+            o.shots = argv[++i];
+        } else if (a == "--run") {
+            o.runDir = argv[++i];
+        } else if (a == "--log") {
+            o.log = argv[++i];
+        } else {
+            return false;
+        }
+    }
+    return o.w <= 32767 && o.h <= 32767;
+}
+
+std::string absolute(const std::string& path) {
+    if (path.empty() || path[0] == '/') return path;
+    char cwd[4096];
+    return getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + path : path;
+}
+
+// ---- Measuring --------------------------------------------------------------------
+
+using Clock = std::chrono::steady_clock;
+
+double msBetween(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+struct Timings {
+    std::vector<double> clear, world, hud, present, frame;
+};
+
+struct Peak {
+    size_t flies = 0, particles = 0, weapons = 0, drops = 0;
+    void take() {
+        flies = std::max(flies, ::flies.size());
+        particles = std::max(particles, ::particles.size());
+        weapons = std::max(weapons, ::weapons.size());
+        drops = std::max(drops, ::drops.size());
+    }
+};
+
+// Nearest-rank percentile, q in (0, 1].
+double percentile(std::vector<double> v, double q) {
+    if (v.empty()) return 0.0;
+    std::sort(v.begin(), v.end());
+    size_t rank = static_cast<size_t>(std::ceil(q * static_cast<double>(v.size())));
+    rank = std::clamp<size_t>(rank, 1, v.size());
+    return v[rank - 1];
+}
+
+// ---- What the display shows ------------------------------------------------------
+
+// The frames as presented: only the dirty rectangles (or the whole screen on a
+// full update) are copied over, as the display receives them, so a box the
+// game forgets to mark leaves its smear here too.
+class Presented {
+public:
+    Presented() {
+        const SDL_PixelFormat* f = screen->format;
+        shown_ = SDL_CreateRGBSurface(SDL_SWSURFACE, screen->w, screen->h, 32, f->Rmask, f->Gmask, f->Bmask, 0);
+    }
+    ~Presented() { SDL_FreeSurface(shown_); }
+
+    // Before presentFrame, which forgets the rectangles. With `raw`, the whole
+    // drawn screen (to tell a smear from a drawing fault).
+    void take(bool raw) {
+        if (!shown_) return;
+        if (raw || fullUpdate || dirtyCount >= maxUpdates) {
+            SDL_BlitSurface(screen, nullptr, shown_, nullptr);
+            return;
+        }
+        for (int32_t i = 0; i < dirtyCount; ++i) {
+            SDL_Rect src = dirtyRects[i];
+            SDL_Rect dst = src;
+            SDL_BlitSurface(screen, &src, shown_, &dst);
+        }
+    }
+
+    bool writePng(const std::string& path) const {
+        if (!shown_) return false;
+        cairo_surface_t* out = cairo_image_surface_create(CAIRO_FORMAT_RGB24, shown_->w, shown_->h);
+        unsigned char* data = cairo_image_surface_get_data(out);
+        const int stride = cairo_image_surface_get_stride(out);
+        SDL_LockSurface(shown_);
+        for (int y = 0; y < shown_->h; ++y) {
+            const Uint32* row = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(shown_->pixels) +
+                                                                y * shown_->pitch);
+            uint32_t* to = reinterpret_cast<uint32_t*>(data + y * stride);
+            for (int x = 0; x < shown_->w; ++x) {
+                Uint8 r, g, b;
+                SDL_GetRGB(row[x], shown_->format, &r, &g, &b);
+                to[x] = static_cast<uint32_t>(r) << 16 | static_cast<uint32_t>(g) << 8 | b;
+            }
+        }
+        SDL_UnlockSurface(shown_);
+        cairo_surface_mark_dirty(out);
+        const bool ok = cairo_surface_write_to_png(out, path.c_str()) == CAIRO_STATUS_SUCCESS;
+        cairo_surface_destroy(out);
+        return ok;
+    }
+
+private:
+    SDL_Surface* shown_ = nullptr;
+};
+
+// ---- Scenes -----------------------------------------------------------------------
+
+int32_t fliesIn(const std::string& scene) {
+    if (scene == "idle") return 0;
+    return scene == "swarm2000" ? 2000 : 300;
+}
+
+int32_t kindOf(const std::string& scene) {
+    const char* names[6] = {"bomb", "flame", "airstrike", "concrete", "armageddon", "bzykolot"};
+    for (int32_t k = 0; k < 6; ++k)
+        if (scene == names[k]) return k;
+    return -1;
+}
+
+bool circling(const std::string& scene) { return scene == "swarm" || scene == "swarm2000"; }
+
+// The swarm's cursor goes round the centre once every 240 frames.
+void cursorAt(const std::string& scene, int32_t frame, int32_t& x, int32_t& y) {
+    x = screen->w / 2;
+    y = screen->h / 2;
+    if (!circling(scene)) return;
+    const double r = std::min(screen->w, screen->h) / 4.0;
+    const double a = 2.0 * M_PI * frame / 240.0;
+    x += static_cast<int32_t>(r * std::cos(a));
+    y += static_cast<int32_t>(r * std::sin(a));
+}
+
+int32_t livingFlies() {
+    int32_t n = 0;
+    for (const auto& f : flies) n += f->getHP() >= 1;
+    return n;
+}
+
+// Flies made by the round's spawner, then spread over the whole screen so the
+// weapons fired at the centre find flies at once.
+void scatterFlies(int32_t n) {
+    for (int32_t i = 0; i < n; ++i) {
+        const size_t before = flies.size();
+        spawnFly();
+        if (flies.size() == before) return;
+        flies.back()->x = static_cast<float>(rand() % screen->w);
+        flies.back()->y = static_cast<float>(rand() % screen->h);
+    }
+}
+
+// Replaces the beaten: new flies enter from the edges as in a round.
+void topUp(int32_t n) {
+    for (int32_t living = livingFlies(); living < n; ++living) {
+        const size_t before = flies.size();
+        spawnFly();
+        if (flies.size() == before) return;
+    }
+}
+
+// Arms and fires through the firing rule, as a left press would.
+void fire(const std::string& scene) {
+    const int32_t kind = kindOf(scene);
+    if (kind >= 0) {
+        ammo[kind] = 1;
+        selectedWeapon = kind;
+        fireStep(true);
+        return;
+    }
+    if (scene != "all") return;
+    for (int32_t k = 0; k < 6; ++k) {
+        ammo[k] = 1;
+        selectedWeapon = k;
+        fireStep(true);
+    }
+    fireDelay = 0;  // and the plain click
+    fireStep(true);
+}
+
+void resetScene() {
+    clearObjects();
+    for (int32_t& n : ammo) n = 0;
+    selectedWeapon = -1;
+    hoverWeapon = -1;
+    ringOpen = false;
+    fireDelay = 0;
+    weaponDelay = 0;
+    health = 6;
+    kills = 0;
+    roundTicks = 0;
+    gameState = StatePlay;
+    fullUpdate = true;
+    dirtyCount = 0;
+}
+
+void moveMouse(int32_t x, int32_t y) {
+    SDL_WarpMouse(static_cast<Uint16>(x), static_cast<Uint16>(y));
+    SDL_PumpEvents();
+    while (SDL_PollEvent(&event)) {
+    }
+}
+
+// One run of `frames` frames of the scene: the frame steps of the game in
+// their order, each phase timed.
+Timings run(const Options& o, const std::string& scene, Peak& peak, Presented* shots) {
+    resetScene();
+    srand(o.seed);
+    const int32_t swarm = fliesIn(scene);
+    scatterFlies(swarm);
+    int32_t cx, cy;
+    cursorAt(scene, 0, cx, cy);
+    moveMouse(cx, cy);
+    mouseX = cx;
+    mouseY = cy;
+    Timings t;
+    for (int32_t f = 0; f < o.frames; ++f) {
+        if (circling(scene)) {
+            cursorAt(scene, f, cx, cy);
+            moveMouse(cx, cy);
+        }
+        frameStart = SDL_GetTicks();
+        const auto t0 = Clock::now();
+        clearScreen();
+        const auto t1 = Clock::now();
+        cursorHead();
+        const auto t2 = Clock::now();
+        if (swarm > 0) {
+            // Stings cost health, but the scene's round never ends.
+            health = 6;
+            roundTicks += 1;
+            topUp(swarm);
+        }
+        if (f == 0) fire(scene);
+        worldPass();
+        const auto t3 = Clock::now();
+        delayStep();
+        if (o.ring) {
+            ringStep(true, false);
+        } else {
+            weaponRing();
+        }
+        cursorDraw();
+        const auto t4 = Clock::now();
+        if (shots) {
+            shots->take(o.raw);
+            if (f % o.shotEvery == 0) {
+                char name[32];
+                snprintf(name, sizeof name, "/%04d.png", f);
+                if (!shots->writePng(o.shots + name)) fprintf(stderr, "scene: cannot write %s%s\n", o.shots.c_str(), name);
+            }
+        }
+        const auto t5 = Clock::now();
+        presentFrame();
+        const auto t6 = Clock::now();
+        t.clear.push_back(msBetween(t0, t1));
+        t.world.push_back(msBetween(t2, t3));
+        t.hud.push_back(msBetween(t1, t2) + msBetween(t3, t4));
+        t.present.push_back(msBetween(t5, t6));
+        t.frame.push_back(t.clear.back() + t.world.back() + t.hud.back() + t.present.back());
+        peak.take();
+    }
+    return t;
+}
+
+// ---- Start-up ---------------------------------------------------------------------
+
+// Video, audio, sprites and the budget as the game's start-up sets them up,
+// in a window of the asked size. False with a message on standard error.
+bool prepare(const Options& o) {
+    if (SDL_Init(SDL_INIT_VIDEO) < 0) {
+        fprintf(stderr, "scene: SDL_Init: %s\n", SDL_GetError());
+        return false;
+    }
+    memset(&audioSpec, 0, sizeof audioSpec);
+    audioSpec.freq = 22050;
+    audioSpec.format = AUDIO_S16LSB;
+    audioSpec.channels = 2;
+    audioSpec.samples = 1024;
+    audioSpec.callback = audioCallback;
+    if (SDL_OpenAudio(&audioSpec, nullptr) < 0) {
+        fprintf(stderr, "scene: SDL_OpenAudio: %s\n", SDL_GetError());
+        return false;
+    }
+    SDL_PauseAudio(0);
+    screen = SDL_SetVideoMode(o.w, o.h, 32, 0);
+    if (!screen) {
+        fprintf(stderr, "scene: SDL_SetVideoMode %dx%d: %s\n", o.w, o.h, SDL_GetError());
+        return false;
+    }
+    SDL_WM_SetCaption("Bzykolot 2 scene", nullptr);
+    SDL_ShowCursor(0);
+    Sprite::load("data/gfx.pkf", sprites);
+    cursorSprite = sprites["kursor.bmp"];
+    flySprite = sprites["mucha01.bmp"];
+    bool complete = cursorSprite && flySprite;
+    for (int i = 0; i < 6; ++i) complete = (weaponIcons[i] = sprites[kIconFiles[i]]) && complete;
+    if (!complete) {
+        fprintf(stderr, "scene: the cursor, fly or weapon icon sprites are missing from data/gfx.pkf\n");
+        return false;
+    }
+    halfCursorAnims = animCount(cursorSprite) / 2;
+    hudText = Text(0, 0, sprites["font_00.bmp"], "", 96, 12, 0);
+    if (o.budget > 0) {
+        maxUpdates = o.budget;
+    } else {
+        // Measured as the game measures it, without touching the game's "upds".
+        char path[] = "/tmp/scene-upds-XXXXXX";
+        const int fd = mkstemp(path);
+        if (fd >= 0) close(fd);
+        getMaxUpdatesFrom(path, benchmark);
+        unlink(path);
+    }
+    dirtyRects = new SDL_Rect[static_cast<size_t>(std::max(maxUpdates, 1))];
+    return true;
+}
+
+void shutdown() {
+    clearObjects();
+    Sprite::clear(sprites);
+    delete[] dirtyRects;
+    dirtyRects = nullptr;
+    SDL_CloseAudio();
+    SDL_Quit();
+}
+
+void report(const Timings& t, const Peak& peak, double floorMs) {
+    const std::pair<const char*, const std::vector<double>*> phases[] = {
+        {"clear", &t.clear}, {"world", &t.world}, {"hud", &t.hud}, {"present", &t.present}, {"frame", &t.frame}};
+    for (const auto& [name, values] : phases)
+        printf("phase=%s median_ms=%.3f p99_ms=%.3f\n", name, percentile(*values, 0.5), percentile(*values, 0.99));
+    printf("peak flies=%zu particles=%zu weapons=%zu drops=%zu\n", peak.flies, peak.particles, peak.weapons,
+           peak.drops);
+    const double median = percentile(t.frame, 0.5);
+    printf("floor_ms=%.3f ratio=%.2f\n", floorMs, floorMs > 0 ? median / floorMs : 0.0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (!parseOptions(argc, argv, o)) {
+        usage();
+        return 2;
+    }
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    o.shots = absolute(o.shots);
+    o.log = absolute(o.log);
+    if (!o.shots.empty()) mkdir(o.shots.c_str(), 0755);
+    if (chdir(o.runDir.c_str()) != 0 || access("data/gfx.pkf", R_OK) != 0) {
+        fprintf(stderr, "scene: no data/gfx.pkf in %s (build the packs, or give --run DIR)\n", o.runDir.c_str());
+        return 1;
+    }
+    // The game logs to standard output; keep that apart from the results.
+    fflush(stdout);
+    const int results = dup(1);
+    if (!freopen(o.log.c_str(), "w", stdout)) {
+        fprintf(stderr, "scene: cannot write %s\n", o.log.c_str());
+        return 1;
+    }
+    setbuf(stdout, nullptr);
+    if (!prepare(o)) return 1;
+    char driver[32] = "?";
+    SDL_VideoDriverName(driver, sizeof driver);
+    fprintf(stderr, "scene %s: %dx%d, %d frames, seed %u, video driver %s, budget %d rectangles\n",
+            o.scene.c_str(), screen->w, screen->h, o.frames, o.seed, driver, maxUpdates);
+
+    Peak idlePeak;
+    const Timings idle = run(o, "idle", idlePeak, nullptr);
+    Peak peak;
+    Presented* shots = o.shots.empty() ? nullptr : new Presented;
+    const Timings scene = run(o, o.scene, peak, shots);
+    delete shots;
+    shutdown();
+
+    fflush(stdout);
+    dup2(results, 1);
+    close(results);
+    report(scene, peak, percentile(idle.frame, 0.5));
+    return 0;
+}
