@@ -221,6 +221,31 @@ TEST_F(SoundTest, SoundsThatCannotBePlayedAreDroppedOnStandardError) {
     EXPECT_EQ(std::vector<Uint8>(4096, 0), s);
 }
 
+TEST_F(SoundTest, PlaysWhileTheDeviceMixesOnItsOwnThread) {
+    // The real arrangement: SDL's audio thread runs the callback while this
+    // thread decodes and publishes sounds.
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    SDL_AudioSpec spec{};
+    spec.freq = 22050;
+    spec.format = AUDIO_S16LSB;
+    spec.channels = 2;
+    spec.samples = 1024;
+    spec.callback = audioCallback;
+    ASSERT_EQ(SDL_OpenAudio(&spec, nullptr), 0) << SDL_GetError();
+    SDL_PauseAudio(0);
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_EQ(play(i % 2 ? "short.wav" : "mono8.wav"), "");
+        SDL_Delay(1);
+    }
+    // Each is shorter than one device buffer, so they all end soon.
+    for (int i = 0; i < 100 && busySlots() > 0; ++i) SDL_Delay(10);
+    SDL_LockAudio();
+    const int busy = busySlots();
+    SDL_UnlockAudio();
+    SDL_CloseAudio();
+    EXPECT_EQ(busy, 0);
+}
+
 TEST(ConvertBufferTest, SizeOrNothing) {
     EXPECT_EQ(convertBufferSize(100, 8), 800u);
     EXPECT_EQ(convertBufferSize(400, 1), 400u);
