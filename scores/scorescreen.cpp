@@ -12,6 +12,8 @@
 #include "scores/hiscore.h"
 #include "scores/roundend.h"
 
+int32_t staleKey = 0;
+
 char* tableText(Hiscore& table, bool byFlies) {
     int32_t rows = table.count < table.limit ? table.count : table.limit;
     if (rows < 0) rows = 0;
@@ -52,8 +54,14 @@ void showTable(bool byFlies) {
 
 void scoresFrame() {
     memset(scoreMessage, 0, sizeof scoreMessage);
+    // `event` keeps the last press until another event is polled: the Enter
+    // that sent the score would otherwise toggle the view on its release, a
+    // few frames after the table appeared. Such a press is not this screen's.
+    if (event.type != SDL_KEYDOWN) staleKey = 0;
+    bool newPress = event.type == SDL_KEYDOWN && event.key.keysym.sym != staleKey;
     switch (subState) {
     case ScoresStart:
+        staleKey = event.type == SDL_KEYDOWN ? event.key.keysym.sym : 0;
         strcpy(scoreMessage, "Pobieranie wynikow...");
         subState = ScoresDownload;
         break;
@@ -76,7 +84,7 @@ void scoresFrame() {
         showTable(subState == ScoresByFlies);
         break;
     case ScoresIdle:
-        if (event.type == SDL_KEYDOWN) subState = ScoresKeyDown;
+        if (newPress) subState = ScoresKeyDown;
         break;
     case ScoresKeyDown:
         // The toggle waits for the release, so a held key toggles once.

@@ -16,6 +16,9 @@ enum ScoresState : int32_t {
     ScoresByTime = 6,
 };
 
+// ---- Score screen ---------------------------------------------------------------
+extern int32_t staleKey;  // key whose press was still in `event` when the screen began; 0 none
+
 void scoresFrame();  // StateScores' block
 
 // Sorts the table for the view and returns its text: the heading "Muchy:\n"

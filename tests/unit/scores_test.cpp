@@ -563,3 +563,27 @@ TEST_F(ScoresTest, FailedDownloadHidesTheEarlierTable) {
         EXPECT_EQ(panelText.text, "Nie udalo sie pobrac wynikow.");
     }
 }
+
+TEST_F(ScoresTest, TheEnterThatSentTheScoreDoesNotToggleTheView) {
+    Responder server({"a 1 620 b 5 1240"});
+    scoreServer = server.url();
+    gameState = StateScores;
+    subState = ScoresStart;
+    keyDown(SDLK_RETURN);  // still held, its press still the frame's event
+    for (int i = 0; i < 5; i++) scoresFrame();
+    EXPECT_EQ(subState, ScoresIdle);
+    scoresFrame();
+    EXPECT_EQ(subState, ScoresIdle) << "a press from before the screen";
+    keyUp(SDLK_RETURN);
+    scoresFrame();
+    scoresFrame();
+    EXPECT_EQ(subState, ScoresIdle);
+    EXPECT_EQ(panelText.text, "Czas:\n02.\t b\t 20\n01.\t a\t 10\n");
+    keyDown(SDLK_RETURN);  // pressed again on this screen: that one counts
+    scoresFrame();
+    EXPECT_EQ(subState, ScoresKeyDown);
+    keyUp(SDLK_RETURN);
+    scoresFrame();
+    scoresFrame();
+    EXPECT_EQ(panelText.text, "Muchy:\n02.\t b\t 5\n01.\t a\t 1\n");
+}
