@@ -4,6 +4,7 @@
 // OUT_DIR/sfx.list (pack order) and the contact sheet.
 #include "gen.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sys/stat.h>
@@ -17,6 +18,34 @@ void writeList(const std::string& path, const std::string& dir, const std::vecto
         std::fprintf(stderr, "bzkgen: cannot write %s\n", path.c_str());
         std::exit(1);
     }
+}
+
+// A line of text set with a generated font the way the game sets it, for
+// the contact sheet.
+SpriteArt textSample(const SpriteArt& font, const std::vector<int>& widths, const std::string& text,
+                     int spaceW, int lineH) {
+    int w = 8, h = lineH, x = 0;
+    for (char c : text) {
+        if (c == '\n') { x = 0; h += lineH; continue; }
+        x += c == ' ' ? spaceW : widths[c - 32] + 1;
+        w = std::max(w, x);
+    }
+    Frame f(w, h);
+    cairo_t* cr = cairo_create(f.s);
+    x = 0;
+    int y = 0;
+    for (char c : text) {
+        if (c == '\n') { x = 0; y += lineH; continue; }
+        if (c == ' ') { x += spaceW; continue; }
+        cairo_set_source_surface(cr, font.anims[c - 32][0].s, x, y);
+        cairo_paint(cr);
+        x += widths[c - 32] + 1;
+    }
+    cairo_destroy(cr);
+    SpriteArt art;
+    art.anims.emplace_back();
+    art.anims.back().push_back(std::move(f));
+    return art;
 }
 
 }  // namespace
@@ -38,6 +67,9 @@ int main(int argc, char** argv) {
     std::vector<std::string> gfxFiles, sfxFiles;
     std::vector<SpriteArt> arts;
     std::vector<std::string> names;
+    std::vector<SpriteArt> samples;
+    std::vector<std::string> sampleNames;
+    samples.reserve(table.fonts.size());
     arts.reserve(table.sprites.size() + table.fonts.size());
     for (const SpriteSpec& s : table.sprites) {
         arts.push_back(drawSprite(s));
@@ -58,6 +90,11 @@ int main(int argc, char** argv) {
         int n = int(widths.size());
         std::vector<int> h(n, f.lineH), zero(n, 0), sp(n, 100);
         writeSprite(gfx, f.name, arts.back(), widths, h, zero, zero, sp, zero, gfxFiles);
+        samples.push_back(textSample(arts.back(), widths,
+                                     f.name == "font_00.bmp" ? "042    137"
+                                                             : "Pokonanych much: 42\nPrzetrwano: 137s\n\nWpisz nick: Bzyk_2024",
+                                     12, f.lineH));
+        sampleNames.push_back(f.name + " as the game sets it");
     }
     for (const SoundSpec& s : table.sounds) {
         writeSound(sfx, s);
@@ -68,6 +105,7 @@ int main(int argc, char** argv) {
 
     std::vector<SheetItem> items;
     for (size_t i = 0; i < arts.size(); ++i) items.push_back({names[i], &arts[i]});
+    for (size_t i = 0; i < samples.size(); ++i) items.push_back({sampleNames[i], &samples[i]});
     writeContactSheet(argv[3], items);
     return 0;
 }

@@ -160,10 +160,11 @@ int sheetPass(cairo_t* cr, const std::vector<SheetItem>& items) {
         if (cr) {
             cairo_set_source_rgb(cr, 0.37, 0.95, 0.76);
             drawLabel(cr, "DejaVuSans-Bold.ttf", 15, margin, y + 14, it.name);
-            cairo_set_source_rgb(cr, 0.6, 0.63, 0.7);
             char info[64];
             std::snprintf(info, sizeof info, "%d animations", int(it.art->anims.size()));
-            drawLabel(cr, "DejaVuSans.ttf", 12, margin + 190, y + 14, info);
+            cairo_set_source_rgb(cr, 0.6, 0.63, 0.7);
+            double nameW = labelWidth(cr, "DejaVuSans-Bold.ttf", 15, it.name);
+            drawLabel(cr, "DejaVuSans.ttf", 12, margin + std::max(190.0, nameW + 16), y + 14, info);
         }
         y += 22;
         int x = margin, rowH = 0;

@@ -77,6 +77,8 @@ uint32_t pack(double r, double g, double b, double a) {
 struct Rgb { double r, g, b; };
 Rgb mix(Rgb a, Rgb b, double t) { return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t}; }
 
+uint32_t overPx(uint32_t top, uint32_t under);
+
 // Fire colour ramp from cool smoke to white heat.
 Rgb fireRamp(double h) {
     static const Rgb stops[] = {{0.16, 0.13, 0.15}, {0.45, 0.09, 0.06}, {0.85, 0.22, 0.08},
@@ -236,28 +238,32 @@ SpriteArt fireball(const SpriteSpec& s) {
         art.anims.emplace_back();
         for (int f = 0; f < s.frames; ++f) {
             double t = (f + 0.5) / s.frames;
-            double R = s.w * 0.47 * (0.3 + 0.7 * (1 - std::pow(1 - t, 2.5)));
+            double R = s.w * 0.47 * (0.4 + 0.6 * (1 - std::pow(1 - t, 2.5)));
+            double shockR = 8 + 52 * std::sqrt(t / 0.45), shockA = t < 0.45 ? 0.75 * (1 - t / 0.45) : 0;
             double cx = s.w / 2.0, cy = s.h / 2.0;
             art.anims.back().push_back(shade(s.w, s.h, [&](double x, double y) {
                 double dx = (x - cx) / R, dy = (y - cy) / R;
                 double d = std::sqrt(dx * dx + dy * dy);
-                if (d > 1.6) return 0u;
+                if (d > 1.6 && shockA == 0) return 0u;
                 // Sample the noise in a frame that streams outwards with time.
                 double ang = std::atan2(dy, dx);
                 double q = st.swirl * 3.2;
                 double turb = n.fbm(dx * q + 10, dy * q + 10 - t * 1.5, t * 2.5 + a * 5);
                 double lobes = n.fbm(std::cos(ang) * 1.5 + 20, std::sin(ang) * 1.5 + 20, t * 1.2);
-                double edge = 0.75 + (lobes - 0.5) * 0.7 + (turb - 0.5) * 0.5;
+                double edge = 0.82 + (lobes - 0.5) * 0.7 + (turb - 0.5) * 0.5;
                 double density = smooth(edge + 0.12, edge - 0.12, d);
                 density *= smooth(1.0, 0.55, t) * 0.55 + 0.45 * (1 - t * t);
                 // Late in its life the ball breaks up into holes of smoke.
-                density *= smooth(t * 0.75 - 0.05, t * 0.75 + 0.2, turb + 0.25);
+                density *= smooth(t * 0.6 - 0.05, t * 0.6 + 0.2, turb + 0.35);
                 double heat = st.heat * (1.15 - d * 0.8) * (1 - t * 0.85) + (turb - 0.5) * 0.7 - st.smoke * t * 0.4;
                 heat = clamp01(heat * (1.1 - 0.3 * t));
                 if (t < 0.12) heat = std::max(heat, (0.12 - t) / 0.12 * (1 - d));  // the flash
                 Rgb c = fireRamp(heat);
-                double alpha = density * (heat > 0.2 ? 1.0 : 0.55 + 0.45 * st.smoke) * smooth(1.0, 0.7, t);
-                return pack(c.r, c.g, c.b, alpha);
+                double alpha = density * (heat > 0.2 ? 1.0 : 0.55 + 0.45 * st.smoke) * smooth(1.06, 0.8, t);
+                // The shock ring runs out to the blast's reach (63 px).
+                double dpx = d * R;
+                double ring = shockA * std::exp(-std::pow((dpx - shockR) / 2.2, 2)) * (0.75 + 0.5 * turb);
+                return overPx(pack(c.r, c.g, c.b, alpha), pack(1.0, 0.82, 0.5, ring));
             }));
         }
     }
