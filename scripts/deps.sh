@@ -6,7 +6,7 @@ want=(cmake g++ make pkg-config libsdl1.2-dev libcurl4-openssl-dev libgtest-dev
       libcairo2-dev librsvg2-dev libfreetype-dev fonts-dejavu-core
       libcpp-httplib-dev libsqlite3-dev curl)
 if [ "${1:-build}" = test ]; then
-  want+=(xvfb xdotool imagemagick x11-xkb-utils x11-utils sox python3)
+  want+=(xvfb xdotool imagemagick x11-xkb-utils x11-utils sox python3 gdb)
 fi
 missing=()
 for p in "${want[@]}"; do
