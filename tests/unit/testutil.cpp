@@ -8,6 +8,25 @@
 #include <stdexcept>
 #include <unistd.h>
 
+// Every unit test runs headless: SDL's dummy drivers unless the caller chose
+// others, and the source and build folders for tests that read the real packs.
+namespace {
+struct TestEnvironment {
+    TestEnvironment() {
+        setenv("SDL_VIDEODRIVER", "dummy", 0);
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        setenv("SRC_DIR", TEST_SRC_DIR, 0);
+        setenv("BUILD_DIR", TEST_BUILD_DIR, 0);
+    }
+} testEnvironment;
+}  // namespace
+
+// Leaks inside system libraries we do not own (X11, SDL's drivers, fontconfig).
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libX11.so\nleak:libSDL-1.2.so\nleak:libfontconfig.so\nleak:libdbus-1.so\n"
+           "leak:libasound.so\nleak:libpulse\nleak:libxcb\n";
+}
+
 namespace testutil {
 
 static void put32(std::string& out, uint32_t v) {
