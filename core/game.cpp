@@ -217,13 +217,7 @@ void shutdownGame() {
     printf("INFO: Stop\n");
 }
 
-int gameMain() {
-    // Without a log the game still runs; only the messages are lost.
-    if (!freopen("log.txt", "w", stdout)) perror("log.txt");
-    printf("\nINFO: Start\nINFO: Build: %s %s\n", __DATE__, __TIME__);
-    srand(static_cast<unsigned>(time(nullptr)));
-    setbuf(stdout, nullptr);
-
+void fillAudioSpec() {
     memset(&audioSpec, 0, sizeof audioSpec);
     audioSpec.freq = 22050;
     audioSpec.format = AUDIO_S16LSB;
@@ -231,6 +225,16 @@ int gameMain() {
     audioSpec.samples = 1024;
     audioSpec.callback = audioCallback;
     audioSpec.userdata = nullptr;
+}
+
+int gameMain() {
+    // Without a log the game still runs; only the messages are lost.
+    if (!freopen("log.txt", "w", stdout)) perror("log.txt");
+    printf("\nINFO: Start\nINFO: Build: %s %s\n", __DATE__, __TIME__);
+    srand(static_cast<unsigned>(time(nullptr)));
+    setbuf(stdout, nullptr);
+
+    fillAudioSpec();
 
     if (!init(SDL_FULLSCREEN)) return 100;
     const int failure = prepare();

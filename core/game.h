@@ -43,6 +43,9 @@ extern Sprite* flySprite;         // "mucha01.bmp"
 extern Sprite* weaponIcons[6];    // by WeaponKind
 extern int32_t halfCursorAnims;   // half the cursor sprite's animation count
 
+// The one output format of the mixer: 22050 Hz, S16LSB, stereo, 1024-sample
+// buffers, audioCallback, into `audioSpec`.
+void fillAudioSpec();
 // Opens (or re-opens) video and audio full screen with `flags`; false with a log line.
 bool init(Uint32 flags);
 // Start-up, the loop and shutdown; returns the process exit code.

@@ -382,12 +382,7 @@ bool prepare(const Options& o) {
         fprintf(stderr, "scene: SDL_Init: %s\n", SDL_GetError());
         return false;
     }
-    memset(&audioSpec, 0, sizeof audioSpec);
-    audioSpec.freq = 22050;
-    audioSpec.format = AUDIO_S16LSB;
-    audioSpec.channels = 2;
-    audioSpec.samples = 1024;
-    audioSpec.callback = audioCallback;
+    fillAudioSpec();
     if (SDL_OpenAudio(&audioSpec, nullptr) < 0) {
         fprintf(stderr, "scene: SDL_OpenAudio: %s\n", SDL_GetError());
         return false;

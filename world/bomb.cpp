@@ -9,12 +9,7 @@
 
 void Bomb::move() {
     markBox(*this);
-    const int32_t t = timer;
-    timer = t - 1;
-    if (t <= 0) {
-        finished = true;
-        return;
-    }
+    if (!countDown()) return;
     const int32_t n = timer;
     if (n == kBombFuse) {
         const int32_t count = animCount(sprite);
@@ -39,12 +34,7 @@ void Bomb::move() {
 }
 
 void Flame::move() {
-    const int32_t t = timer;
-    timer = t - 1;
-    if (t <= 0) {
-        finished = true;
-        return;
-    }
+    if (!countDown()) return;
     const int32_t half = screenW() / 10;
     const float rise = static_cast<float>(screenH() / 90);
     Sprite* fire = findSprite("particle.bmp");

@@ -61,13 +61,8 @@ void spawnDebris(int32_t x, int32_t y, const Vec2& accel, const Vec2& drag) {
 
 void Explosion::move() {
     markBox(*this);
-    const int32_t t = timer;
-    timer = t - 1;
-    // The box just marked erases the last drawn frame.
-    if (t <= 0) {
-        finished = true;
-        return;
-    }
+    // In its last update the box just marked erases the last drawn frame.
+    if (!countDown()) return;
     draw();
     if (damage < 0) return;
     for (auto& fly : flies) {

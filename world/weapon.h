@@ -9,6 +9,17 @@ class Weapon : public Object {
 public:
     using Object::Object;
 
+    // The count-down clocks (explosion, bomb, flame): lowers `timer` by one and
+    // returns true while the weapon lives; when it was already 0 or less, sets
+    // `finished` and returns false.
+    bool countDown() {
+        const int32_t t = timer;
+        timer = t - 1;
+        if (t > 0) return true;
+        finished = true;
+        return false;
+    }
+
     bool finished = false;  // done; the world pass removes it next frame
     int32_t timer = 0;      // the weapon's own clock
 };
