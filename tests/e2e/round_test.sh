@@ -1,11 +1,8 @@
 #!/bin/bash
-# A round end to end: the real game under Xvfb, driven by xdotool. The start
-# button starts a round; the mouse wiggles once for the trail picture and then
-# keeps still at the centre while right Shift runs the frames unthrottled, so
-# the flies sting the cursor six times and the round ends by itself. Escape
-# returns to the menu, whose dirty-rectangle frames must equal a full flip of
-# the same scene, and the quit button ends the game with status 0.
-# Screenshots (menu, round with the trail, later round, end, menu again) go to $BUILD_DIR/e2e-artifacts/round.
+# A round end to end under Xvfb: start, a trail, then a still cursor stung six
+# times while right Shift runs the frames unthrottled, so the round ends by
+# itself; Escape to the menu, whose dirty-rectangle frames must equal a full
+# flip; the quit button ends the game with 0. Screenshots: $BUILD_DIR/e2e-artifacts/round.
 set -u
 . "$(dirname "$0")/lib.sh"
 
@@ -21,52 +18,27 @@ e2e_wait_packs
 e2e_start_xvfb
 dir=$(e2e_run_dir round)
 [ -f "$RUN_DIR/upds" ] && cp "$RUN_DIR/upds" "$dir/upds"
-save_log() { cp "$dir/log.txt" "$ART/log.txt" 2>/dev/null; }
-trap 'save_log; e2e_cleanup' EXIT
+trap 'cp "$dir/log.txt" "$ART/log.txt" 2>/dev/null; e2e_cleanup' EXIT
 
 # Right Shift alone: xdotool's Shift_R presses both Shifts.
 RTSH=$(xkbcomp -xkb "$DISPLAY" - 2>/dev/null | sed -n 's/^ *<RTSH> *= *\([0-9]*\);.*/\1/p' | head -1)
 [ -n "$RTSH" ] || RTSH=62
-
 shot() { e2e_screenshot "$ART/$1.png"; }
-# After the game warps its pointer to the centre (start-up, a new round) SDL's
-# pointer is X's plus an offset: aim X's pointer by it.
+# Once the game has warped its pointer to the centre, SDL's pointer is X's plus an offset.
 sync_pointer() {
     local X Y SCREEN WINDOW
     eval "$(xdotool getmouselocation --shell)"
-    offx=$((W / 2 - X))
-    offy=$((H / 2 - Y))
+    offx=$((W / 2 - X)) offy=$((H / 2 - Y))
 }
 moveto() { timeout 10 xdotool mousemove $(($1 - offx)) $(($2 - offy)); sleep 0.15; }
-click() {  # click X Y in the game's coordinates
-    moveto "$1" "$2"
-    timeout 10 xdotool mousedown 1
-    sleep 0.15
-    timeout 10 xdotool mouseup 1
-    sleep 0.2
-}
-# The fly counts of the once-per-second debug lines, one per line.
+click() { moveto "$1" "$2"; timeout 10 xdotool mousedown 1; sleep 0.15; timeout 10 xdotool mouseup 1; sleep 0.2; }
 fly_counts() { sed -n 's/^time: .*, fly: \([0-9]*\), .*/\1/p' "$dir/log.txt"; }
-# True once flies have been seen and the last two debug lines count none: the
-# round is over and its dead flies have fallen out (in play, a fly spawns at
-# least every 60 frames, far less than a second unthrottled).
+# Flies were seen and the last two once-a-second lines count none (in play one
+# spawns at least every 60 frames).
 round_over() {
-    local counts
-    counts=$(fly_counts)
-    echo "$counts" | grep -q '^[1-9]' || return 1
-    [ "$(echo "$counts" | tail -2 | tr '\n' ' ')" = "0 0 " ]
-}
-waitfor() {  # waitfor SECONDS COMMAND...
-    local end=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ "$SECONDS" -ge "$end" ] && return 1
-        [ -n "$E2E_GAME_PID" ] && ! kill -0 "$E2E_GAME_PID" 2>/dev/null && fail "the game died"
-        sleep 0.2
-    done
+    fly_counts | grep -q '^[1-9]' && [ "$(fly_counts | tail -2 | tr '\n' ' ')" = "0 0 " ]
 }
 
-# ---- Start-up and the menu ----------------------------------------------------------
 e2e_start_game "$dir"
 e2e_wait_log "$dir" "INFO: Wystartowano" 120
 sleep 1
@@ -75,50 +47,43 @@ read -r W H < <(sed -n 's/^OK  : init: Okno zrobione (\([0-9]*\)x\([0-9]*\)px)/\
 sync_pointer
 shot menu
 
-# ---- A round: the trail, then still until it ends ---------------------------------------
 click $((W / 2 - 60)) $((H / 2 - 40))
 sync_pointer
-# Flies enter after 60 frames; by about three seconds several are on their way.
 sleep 3
-(
-    for i in $(seq 1 12); do
-        timeout 5 xdotool mousemove_relative -- 9 5
-        sleep 0.03
-    done
-) &
+(for i in $(seq 1 12); do timeout 5 xdotool mousemove_relative -- 9 5; sleep 0.03; done) &
 wiggle=$!
 sleep 0.2
 shot round
 wait "$wiggle"
 moveto $((W / 2)) $((H / 2))
-# A few more seconds at the normal pace: flies reach the cursor, bump and bleed.
-sleep 5
+sleep 5  # at the normal pace flies reach the cursor, bump and bleed
 shot round_late
 grep -q "^time: .*fly: [1-9]" "$dir/log.txt" || fail "no flies during the first seconds of the round"
 
 timeout 10 xdotool keydown "$RTSH"
-waitfor 300 round_over || fail "the round did not end (fly counts: $(fly_counts | tail -5 | tr '\n' ' '))"
+end=$((SECONDS + 300))
+until round_over; do
+    [ "$SECONDS" -lt "$end" ] || fail "the round did not end (fly counts: $(fly_counts | tail -5 | tr '\n' ' '))"
+    kill -0 "$E2E_GAME_PID" 2>/dev/null || fail "the game died"
+    sleep 0.2
+done
 timeout 10 xdotool keyup "$RTSH"
 sleep 0.5
 shot end
 
-# ---- Escape back to the menu; dirty frames must equal a full flip ---------------------------
 e2e_key Escape
 sleep 0.5
-# Leave a trail over the menu, then let it die out (20 frames).
+# A trail over the menu, left to die out (20 frames), then Escape: a full flip of the same scene.
 for i in 1 2 3 4 5 6; do moveto $((W / 2 + 100 + 10 * i)) $((H / 2 + 50)); done
 sleep 1.5
 shot menu_dirty
-e2e_key Escape  # in the menu: nothing but a full flip of the same scene
+e2e_key Escape
 sleep 0.5
 shot menu_full
-compare -metric AE "$ART/menu_dirty.png" "$ART/menu_full.png" null: 2>"$ART/menu_diff.txt"
-diff_px=$(cut -d' ' -f1 "$ART/menu_diff.txt")
+diff_px=$(compare -metric AE "$ART/menu_dirty.png" "$ART/menu_full.png" null: 2>&1 | cut -d' ' -f1)
 [ "$diff_px" = "0" ] || fail "the menu's dirty frames differ from a full flip in $diff_px pixels"
 
-# ---- The quit button ends the game with 0 -----------------------------------------------------------
-# In a round a click would fire an explosion instead: quitting here also shows
-# that the round had ended and Escape reached the menu.
+# In a round a click would fire instead: quitting also shows that Escape reached the menu.
 click $((W / 2 + 60)) $((H / 2 - 40))
 e2e_wait_exit 30
 [ "$E2E_STATUS" = 0 ] || fail "the game ended with $E2E_STATUS"

@@ -1,10 +1,9 @@
-// Shared set-up for the tests of the world objects, the round and the menu: a
-// dummy-driver screen, the dirty-rectangle array and sprites built by hand, so
-// no pack is needed. Header-only: each test file is its own executable.
+// Shared set-up for the world, round and menu tests: a dummy-driver screen and
+// hand-made sprites, so no pack is needed.
 #pragma once
 #include <SDL/SDL.h>
+#include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -20,62 +19,51 @@
 
 namespace worldfix {
 
-constexpr int kScreenW = 640;
-constexpr int kScreenH = 480;
+constexpr int kScreenW = 640, kScreenH = 480;
+const Vec2 kZero{0.0f, 0.0f};
 
-// Forgets this frame's dirty rectangles.
 inline void resetDirty() {
     dirtyCount = 0;
     fullUpdate = false;
 }
 
-// Opens the dummy video driver at 640 x 480 (once per process), sets `screen`
-// and allocates `dirtyRects` with the default budget.
+// Once per process; never freed, as the lists' destructors still mark rectangles at exit.
 inline void openScreen() {
     if (screen == nullptr) {
         SDL_Init(SDL_INIT_VIDEO);
         screen = SDL_SetVideoMode(kScreenW, kScreenH, 32, SDL_SWSURFACE);
     }
-    if (dirtyRects == nullptr) {
-        // Never freed: the lists' destructors still mark rectangles at exit.
-        maxUpdates = 1000;
-        dirtyRects = new SDL_Rect[1000];
-    }
+    if (dirtyRects == nullptr) dirtyRects = new SDL_Rect[maxUpdates = 1000];
     resetDirty();
 }
 
-// An animation of `frames` frames of w x h from the bitmap's top-left corner.
 inline Anim anim(int32_t frames, int32_t w, int32_t h, int32_t hotX = 0, int32_t hotY = 0,
                  int32_t speed = 100, int32_t loopFrame = 0) {
     return Anim{frames, 0, 0, w, h, hotX, hotY, speed, loopFrame};
 }
 
-// A sprite with these animations over an opaque white bitmap large enough for
-// all of them; kept for the whole process.
+// Over an opaque white bitmap; kept (leaked) for the whole process.
 inline Sprite* sprite(const std::vector<Anim>& anims) {
-    // Never freed: reachable from here until the process ends.
     static auto* keep = new std::vector<Sprite*>;
     auto* s = new Sprite;
+    keep->push_back(s);
     s->anims = anims;
     int w = 1, h = 1;
     for (const Anim& a : anims) {
-        if (a.x + a.frames * a.w > w) w = a.x + a.frames * a.w;
-        if (a.y + a.h > h) h = a.y + a.h;
+        w = std::max(w, a.frames * a.w);
+        h = std::max(h, a.h);
     }
     s->bitmap = SDL_CreateRGBSurface(SDL_SWSURFACE | SDL_SRCALPHA, w, h, 32, 0x00ff0000,
                                      0x0000ff00, 0x000000ff, 0xff000000);
     SDL_FillRect(s->bitmap, nullptr, 0xffffffff);
-    keep->push_back(s);
     return s;
 }
 
-// `count` animations of one w x h frame each, speed 100.
 inline Sprite* plainSprite(int32_t count, int32_t w = 4, int32_t h = 4) {
     return sprite(std::vector<Anim>(static_cast<size_t>(count), anim(1, w, h)));
 }
 
-// Moves SDL's pointer (the dummy driver takes a warp as a motion) and the
-// frame's mouseX, mouseY.
+// SDL's pointer (the dummy driver takes a warp as a motion) and the frame's copy.
 inline void putMouse(int32_t x, int32_t y) {
     SDL_WarpMouse(static_cast<Uint16>(x), static_cast<Uint16>(y));
     SDL_PumpEvents();
@@ -83,21 +71,32 @@ inline void putMouse(int32_t x, int32_t y) {
     mouseY = y;
 }
 
-// Empty lists and a round just started, in StatePlay, with the mouse at (x, y).
+// Empty lists, a round in StatePlay, twelve 12 x 24 cursor looks, the mouse at (x, y).
 inline void freshWorld(int32_t mouseAtX = 320, int32_t mouseAtY = 240) {
     openScreen();
     running = true;
-    clearObjects();
     resetRound();
     gameState = StatePlay;
     subState = 0;
     cursorAnim = 0;
-    // Twelve cursor looks of 12 x 24 with the hot spot at the tip.
     static Sprite* cursor = plainSprite(12, 12, 24);
     cursorSprite = cursor;
     halfCursorAnims = 6;
     putMouse(mouseAtX, mouseAtY);
     resetDirty();
+}
+
+// A living fly in `flies` with 10 x 10 heading animations and maxSpeed 2.
+inline Mucha* liveFly(float x, float y, int32_t hp = 50, int32_t anims = 64) {
+    static Sprite* s64 = plainSprite(64, 10, 10);
+    auto f = std::make_unique<Mucha>(0, 0, 0, anims == 64 ? s64 : plainSprite(anims, 10, 10), gravity, drag);
+    f->x = x;
+    f->y = y;
+    f->hp = hp;
+    f->maxSpeed = 2;
+    Mucha* raw = f.get();
+    addFly(std::move(f));
+    return raw;
 }
 
 }  // namespace worldfix
