@@ -21,14 +21,8 @@ E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # which are not ours; CTest sets this too, a script run by hand may not.
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$E2E_LIB_DIR/../lsan.supp}
 
-E2E_W=1024
-E2E_H=768
-E2E_XVFB_PID=
-E2E_GAME_PID=
-E2E_GAME_DIR=
-E2E_STATUS=
-E2E_SCRATCH=
-DISPLAY_NUM=
+E2E_W=1024 E2E_H=768
+E2E_XVFB_PID= E2E_GAME_PID= E2E_GAME_DIR= E2E_STATUS= E2E_SCRATCH= DISPLAY_NUM=
 
 fail() {
     echo "FAIL: $*" >&2
@@ -39,24 +33,19 @@ fail() {
     exit 1
 }
 
+# Stops only what this test started, by process id.
 e2e_cleanup() {
-    # Only what this test started, by process id.
-    if [ -n "$E2E_GAME_PID" ] && kill -0 "$E2E_GAME_PID" 2>/dev/null; then
-        kill "$E2E_GAME_PID" 2>/dev/null
+    if [ -n "$E2E_GAME_PID" ] && kill "$E2E_GAME_PID" 2>/dev/null; then
         sleep 0.5
         kill -9 "$E2E_GAME_PID" 2>/dev/null
     fi
-    if [ -n "$E2E_XVFB_PID" ] && kill -0 "$E2E_XVFB_PID" 2>/dev/null; then
-        kill "$E2E_XVFB_PID" 2>/dev/null
-        wait "$E2E_XVFB_PID" 2>/dev/null
-    fi
-    if [ -n "$E2E_SCRATCH" ] && [ -z "${E2E_KEEP:-}" ]; then
-        rm -rf "$E2E_SCRATCH"
-    fi
+    if [ -n "$E2E_XVFB_PID" ] && kill "$E2E_XVFB_PID" 2>/dev/null; then wait "$E2E_XVFB_PID" 2>/dev/null; fi
+    if [ -n "$E2E_SCRATCH" ] && [ -z "${E2E_KEEP:-}" ]; then rm -rf "$E2E_SCRATCH"; fi
 }
 
 e2e_init() {
     : "${BUILD_DIR:?BUILD_DIR not set}" "${RUN_DIR:?RUN_DIR not set}"
+    local tool
     for tool in Xvfb xdotool import convert; do
         command -v "$tool" >/dev/null || fail "$tool is not installed"
     done
@@ -69,7 +58,7 @@ e2e_init() {
 
 e2e_wait_packs() {
     local limit=${1:-600} waited=0
-    while [ ! -s "$RUN_DIR/data/gfx.pkf" ] || [ ! -s "$RUN_DIR/data/sfx.pkf" ]; do
+    until [ -s "$RUN_DIR/data/gfx.pkf" ] && [ -s "$RUN_DIR/data/sfx.pkf" ]; do
         [ "$waited" -ge "$limit" ] && fail "packs missing in $RUN_DIR/data (build the 'packs' target)"
         sleep 5
         waited=$((waited + 5))
@@ -77,16 +66,14 @@ e2e_wait_packs() {
 }
 
 e2e_start_xvfb() {
-    local n tries
-    for tries in 1 2 3 4 5 6 7 8 9 10; do
-        # A number from a range nobody uses by hand, skipping any that is taken.
-        n=$((100 + (RANDOM % 400)))
+    local n tries i
+    for tries in {1..10}; do
+        n=$((100 + RANDOM % 400))  # a display nobody uses by hand, unless taken
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
         Xvfb ":$n" -screen 0 "${E2E_W}x${E2E_H}x24" -noreset -nolisten tcp >"$E2E_SCRATCH/xvfb.log" 2>&1 &
         E2E_XVFB_PID=$!
-        local i
-        for i in $(seq 1 50); do
-            if ! kill -0 "$E2E_XVFB_PID" 2>/dev/null; then break; fi
+        for i in {1..50}; do
+            kill -0 "$E2E_XVFB_PID" 2>/dev/null || break
             if [ -e "/tmp/.X11-unix/X$n" ] && DISPLAY=":$n" xdotool getmouselocation >/dev/null 2>&1; then
                 DISPLAY_NUM=$n
                 export DISPLAY=":$n"
@@ -94,8 +81,7 @@ e2e_start_xvfb() {
             fi
             sleep 0.1
         done
-        kill "$E2E_XVFB_PID" 2>/dev/null
-        wait "$E2E_XVFB_PID" 2>/dev/null
+        kill "$E2E_XVFB_PID" 2>/dev/null; wait "$E2E_XVFB_PID" 2>/dev/null
         E2E_XVFB_PID=
     done
     fail "could not start Xvfb"
@@ -104,7 +90,7 @@ e2e_start_xvfb() {
 e2e_run_dir() {
     local dir="$E2E_SCRATCH/$1"
     mkdir -p "$dir/data"
-    if [ "${2:-}" != nogfx ]; then ln -s "$RUN_DIR/data/gfx.pkf" "$dir/data/gfx.pkf"; fi
+    [ "${2:-}" = nogfx ] || ln -s "$RUN_DIR/data/gfx.pkf" "$dir/data/gfx.pkf"
     ln -s "$RUN_DIR/data/sfx.pkf" "$dir/data/sfx.pkf"
     echo "$dir"
 }
@@ -112,8 +98,7 @@ e2e_run_dir() {
 e2e_start_game() {
     local dir=$1
     shift
-    E2E_GAME_DIR=$dir
-    E2E_STATUS=
+    E2E_GAME_DIR=$dir E2E_STATUS=
     rm -f "$dir/log.txt"  # waits must not find the previous run's lines
     (cd "$dir" && exec env SDL_AUDIODRIVER=dummy "$@" "$RUN_DIR/bzykolot2" >"$dir/stdout.txt" 2>"$dir/stderr.txt") &
     E2E_GAME_PID=$!
@@ -121,7 +106,7 @@ e2e_start_game() {
 
 e2e_wait_log() {
     local dir=$1 text=$2 limit=${3:-60} i
-    for i in $(seq 1 $((limit * 10))); do
+    for ((i = 0; i < limit * 10; i++)); do
         grep -qF -- "$text" "$dir/log.txt" 2>/dev/null && return 0
         if [ -n "$E2E_GAME_PID" ] && ! kill -0 "$E2E_GAME_PID" 2>/dev/null; then
             grep -qF -- "$text" "$dir/log.txt" 2>/dev/null && return 0
@@ -132,34 +117,21 @@ e2e_wait_log() {
     fail "no '$text' in $dir/log.txt after ${limit}s"
 }
 
-e2e_count() {
-    grep -cE -- "$2" "$1/log.txt" 2>/dev/null || true
-}
+e2e_count() { grep -cE -- "$2" "$1/log.txt" 2>/dev/null || true; }
 
-e2e_key() {
-    timeout 10 xdotool keydown "$1"
-    sleep 0.12
-    timeout 10 xdotool keyup "$1"
-    sleep 0.08
-}
+e2e_key() { timeout 10 xdotool keydown "$1"; sleep 0.12; timeout 10 xdotool keyup "$1"; sleep 0.08; }
 
 e2e_combo() {
-    timeout 10 xdotool keydown "$1"
-    sleep 0.08
-    timeout 10 xdotool keydown "$2"
-    sleep 0.15
-    timeout 10 xdotool keyup "$2"
-    sleep 0.05
-    timeout 10 xdotool keyup "$1"
+    timeout 10 xdotool keydown "$1"; sleep 0.08; timeout 10 xdotool keydown "$2"; sleep 0.15
+    timeout 10 xdotool keyup "$2"; sleep 0.05; timeout 10 xdotool keyup "$1"
 }
 
 e2e_wait_exit() {
     local limit=${1:-30} i
-    for i in $(seq 1 $((limit * 10))); do
+    for ((i = 0; i < limit * 10; i++)); do
         if ! kill -0 "$E2E_GAME_PID" 2>/dev/null; then
             wait "$E2E_GAME_PID"
-            E2E_STATUS=$?
-            E2E_GAME_PID=
+            E2E_STATUS=$? E2E_GAME_PID=
             return 0
         fi
         sleep 0.1
@@ -167,6 +139,4 @@ e2e_wait_exit() {
     fail "the game did not end within ${limit}s"
 }
 
-e2e_screenshot() {
-    timeout 20 import -window root -display "$DISPLAY" "$1" || fail "screenshot failed"
-}
+e2e_screenshot() { timeout 20 import -window root -display "$DISPLAY" "$1" || fail "screenshot failed"; }
