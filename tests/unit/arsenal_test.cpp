@@ -1,15 +1,9 @@
-// The arsenal: drop table and roll, pick-up, firing, the delays with their
-// energy motes, and the weapon ring with its arming and HUD line.
+// The arsenal: drops, pick-up, firing, the delays and the weapon ring.
 #include <cmath>
 #include <cstdlib>
-#include <tuple>
 
 #include "weaponfix.h"
-#include "world/airstrike.h"
-#include "world/armageddon.h"
 #include "world/bomb.h"
-#include "world/bzykolot.h"
-#include "world/concrete.h"
 
 using namespace weaponfix;
 
@@ -17,93 +11,65 @@ namespace {
 
 class Arsenal : public World {};
 
-// ---- Drops ----------------------------------------------------------------------
-
-TEST_F(Arsenal, DropTableRowsAndTheirEdges) {
-    const struct {
-        int32_t r, kind;
-    } rows[] = {{0, KindBzykolot}, {1, KindBzykolot}, {2, KindConcrete},  {4, KindConcrete},
-                {5, KindArmageddon}, {9, KindArmageddon}, {10, KindAirstrike}, {19, KindAirstrike},
-                {20, KindFlame},   {39, KindFlame},   {40, KindBomb},     {69, KindBomb},
-                {70, -1},          {149, -1}};
-    for (const auto& row : rows) EXPECT_EQ(dropKind(row.r), row.kind) << "r = " << row.r;
-}
-
-TEST_F(Arsenal, DropTableKeepsTheRareKindsRare) {
-    // One Bzykolot held: the two best rolls fall through to the concrete row.
-    ammo[KindBzykolot] = 1;
-    EXPECT_EQ(dropKind(0), KindConcrete);
-    EXPECT_EQ(dropKind(1), KindConcrete);
-    ammo[KindConcrete] = 1;
-    EXPECT_EQ(dropKind(0), KindConcrete);
-    // Two concretes held: the concrete row gives armageddons.
-    ammo[KindConcrete] = 2;
-    EXPECT_EQ(dropKind(0), KindArmageddon);
-    EXPECT_EQ(dropKind(4), KindArmageddon);
-    ammo[KindBzykolot] = 0;
-    EXPECT_EQ(dropKind(1), KindBzykolot);
-    EXPECT_EQ(dropKind(2), KindArmageddon);
-}
-
-// Share of 20000 dead flies that drop something at this round time.
-double dropShare(int32_t ticks) {
-    roundTicks = ticks;
-    drops.clear();
-    srand(1234);
-    for (int i = 0; i < 20000; ++i) dropRoll(100.0f, 100.0f);
-    return static_cast<double>(drops.size()) / 20000.0;
+TEST_F(Arsenal, DropTableAndTheRareKindRules) {
+    const struct { int32_t bzykolots, concretes, r, kind; } rows[] = {
+        {0, 0, 0, KindBzykolot},    {0, 0, 1, KindBzykolot},   {0, 0, 2, KindConcrete}, {0, 0, 4, KindConcrete},
+        {0, 0, 5, KindArmageddon},  {0, 0, 9, KindArmageddon}, {0, 0, 10, KindAirstrike}, {0, 0, 19, KindAirstrike},
+        {0, 0, 20, KindFlame},      {0, 0, 39, KindFlame},     {0, 0, 40, KindBomb},    {0, 0, 69, KindBomb},
+        {0, 0, 70, -1},             {0, 0, 149, -1},
+        {1, 0, 0, KindConcrete},    {1, 1, 1, KindConcrete},    // a Bzykolot held: its rolls fall through
+        {1, 2, 0, KindArmageddon},  {0, 2, 4, KindArmageddon},  // two concretes held: that row gives armageddons
+        {0, 2, 1, KindBzykolot}};
+    for (const auto& row : rows) {
+        ammo[KindBzykolot] = row.bzykolots;
+        ammo[KindConcrete] = row.concretes;
+        EXPECT_EQ(dropKind(row.r), row.kind) << "r " << row.r << " held " << row.bzykolots << "," << row.concretes;
+    }
 }
 
 TEST_F(Arsenal, DropsGrowRarerAsTheRoundGoesOn) {
-    EXPECT_NEAR(dropShare(0), 70.0 / 150.0, 0.015);
-    EXPECT_NEAR(dropShare(3000), 70.0 / 250.0, 0.015);
-    EXPECT_NEAR(dropShare(29), 70.0 / 150.0, 0.015);  // 29 / 30 truncates to 0
+    const int32_t rows[][2] = {{0, 150}, {29, 150}, {3000, 250}};  // roundTicks, 150 + roundTicks / 30
+    for (auto [ticks, m] : rows) {
+        roundTicks = ticks;
+        drops.clear();
+        srand(1234);
+        for (int i = 0; i < 20000; ++i) dropRoll(100.0f, 100.0f);
+        EXPECT_NEAR(drops.size() / 20000.0, 70.0 / m, 0.015) << ticks;
+    }
 }
 
-TEST_F(Arsenal, DropRollsTheKindThenTheSpeed) {
-    srand(21);
-    int32_t r1 = 0, r2 = 0;
-    // Find a seed whose first roll drops something.
+TEST_F(Arsenal, DropRollsKindThenSpeedAndIsPickedUpAfterThirtyFramesWithTenSparks) {
+    cursorSprite->anims[0] = Anim{1, 0, 0, 200, 200, 100, 100, 100, 0};  // keeps the bobbing crate under it
+    std::vector<int> r(22);
     unsigned seed = 21;
-    for (;; ++seed) {
-        srand(seed);
-        r1 = rand();
-        r2 = rand();
-        if (r1 % 150 < 70) break;
-    }
+    do {
+        srand(++seed);
+        for (int& v : r) v = rand();
+    } while (r[0] % 150 >= 70);
     srand(seed);
-    dropRoll(123.9f, -45.7f);
+    dropRoll(mouseX + 0.9f, mouseY - 0.9f);
     ASSERT_EQ(drops.size(), 1u);
     const WeaponDrop& d = drops.front();
-    EXPECT_EQ(d.weaponType, dropKind(r1 % 150));
-    EXPECT_EQ(d.pickupDelay, 30);
-    EXPECT_EQ(d.life, 1000);
-    EXPECT_EQ(d.x, 123);
-    EXPECT_EQ(d.y, -45);
-    EXPECT_NEAR(d.vel.y, -((r2 % 20) / 10.0 + 0.5), 1e-4);
-    EXPECT_EQ(d.sprite, findSprite("drop.bmp"));
-}
-
-// ---- Pick-up --------------------------------------------------------------------
-
-TEST_F(Arsenal, CrateIsPickedUpOnlyAfterThirtyFrames) {
-    // A big first cursor look, so the crate stays under it while it bobs.
-    cursorSprite->anims[0] = Anim{1, 0, 0, 200, 200, 100, 100, 100, 0};
-    WeaponDrop crate(findSprite("drop.bmp"), mouseX, mouseY, gravity, drag, 90.0f, 0.5f, 1000);
-    crate.weaponType = KindFlame;
-    crate.pickupDelay = 30;
-    addDrop(crate);
+    const int32_t kind = d.weaponType;
+    EXPECT_EQ(kind, dropKind(r[0] % 150));
+    EXPECT_NEAR(d.vel.y, -((r[1] % 20) / 10.0 + 0.5), 1e-4);
+    EXPECT_EQ(std::make_tuple(d.x, d.y, d.life), std::make_tuple(float(mouseX), float(mouseY - 1), 1000.0f));
+    ammo[kind] = 4;  // no upper limit
     for (int frame = 1; frame <= 30; ++frame) {
         worldPass();
-        ASSERT_EQ(ammo[KindFlame], 0) << "frame " << frame;
+        ASSERT_EQ(ammo[kind], 4) << frame;
     }
     worldPass();
-    EXPECT_EQ(ammo[KindFlame], 1);
-    EXPECT_TRUE(drops.empty());
-    EXPECT_EQ(started("drop.wav"), 1);
-    int sparks = 0;
-    for (const Particle& p : particles) sparks += p.sprite == findSprite("iskra.bmp");
-    EXPECT_EQ(sparks, 10);
+    EXPECT_EQ(std::make_tuple(ammo[kind], drops.size(), started("drop.wav")), std::make_tuple(5, 0u, 1));
+    ASSERT_EQ(particles.size(), 10u);
+    int i = 2;
+    for (const Particle& p : particles) {  // speed roll, then angle roll
+        const double speed = (r[i] % 20) / 10.0 + 0.5, angle = (r[i + 1] % 360) * 0.01745;
+        EXPECT_TRUE(p.sprite == findSprite("iskra.bmp") && p.life == 20);
+        EXPECT_NEAR(p.vel.x, std::cos(angle) * speed, 1e-4);
+        EXPECT_NEAR(p.vel.y, std::sin(-angle) * speed, 1e-4);
+        i += 2;
+    }
 }
 
 TEST_F(Arsenal, PickUpTestUsesTheFirstCursorLookWhateverTheHealth) {
@@ -111,40 +77,14 @@ TEST_F(Arsenal, PickUpTestUsesTheFirstCursorLookWhateverTheHealth) {
     cursorSprite->anims[10] = Anim{1, 0, 0, 2, 2, 0, 0, 100, 0};
     cursorAnim = 10;
     WeaponDrop crate(findSprite("drop.bmp"), mouseX + 30, mouseY + 30, gravity, drag, 90.0f, 0.5f, 1000);
-    crate.pickupDelay = 0;
     EXPECT_TRUE(cursorTouches(crate));
-    // Drop box 20 x 20 centred: its left edge exactly on the cursor box's right edge.
-    crate.x = static_cast<float>(mouseX + 40 + 10);
+    crate.x = static_cast<float>(mouseX + 40 + 10);  // its 20 px box's left edge on the cursor box's right edge
     EXPECT_FALSE(cursorTouches(crate));
     crate.x -= 0.01f;
     EXPECT_TRUE(cursorTouches(crate));
     crate.pickupDelay = 1;
     EXPECT_FALSE(cursorTouches(crate));
 }
-
-TEST_F(Arsenal, PickUpAddsToTheStockAndThrowsTenSparks) {
-    srand(8);
-    std::vector<int> r(20);
-    for (int& v : r) v = rand();
-    srand(8);
-    WeaponDrop crate(findSprite("drop.bmp"), 200, 150, gravity, drag, 90.0f, 0.5f, 1000);
-    crate.weaponType = KindBzykolot;
-    ammo[KindBzykolot] = 4;  // no upper limit
-    pickUp(crate);
-    EXPECT_EQ(ammo[KindBzykolot], 5);
-    ASSERT_EQ(particles.size(), 10u);
-    int i = 0;
-    for (const Particle& p : particles) {
-        const double speed = (r[2 * i] % 20) / 10.0 + 0.5;
-        const double angle = (r[2 * i + 1] % 360) * 0.01745;
-        EXPECT_NEAR(p.vel.x, std::cos(angle) * speed, 1e-4);
-        EXPECT_NEAR(p.vel.y, std::sin(-angle) * speed, 1e-4);
-        EXPECT_EQ(p.life, 20);
-        ++i;
-    }
-}
-
-// ---- Firing -------------------------------------------------------------------
 
 TEST_F(Arsenal, HeldClickFiresEverySixtyTwoFrames) {
     std::vector<int> shots;
@@ -155,13 +95,9 @@ TEST_F(Arsenal, HeldClickFiresEverySixtyTwoFrames) {
         delayStep();
     }
     EXPECT_EQ(shots, (std::vector<int>{1, 63, 125, 187}));
-    for (auto& w : weapons) {
-        auto* e = dynamic_cast<Explosion*>(w.get());
-        ASSERT_NE(e, nullptr);
+    for (Explosion* e : all<Explosion>()) {
         EXPECT_EQ(e->damage, 5);
-        EXPECT_EQ(e->timer, kBlastLife);
-        EXPECT_EQ(e->x, mouseX);
-        EXPECT_EQ(e->y, mouseY);
+        EXPECT_EQ(std::make_pair(e->x, e->y), std::make_pair(float(mouseX), float(mouseY)));
     }
     EXPECT_EQ(started("explosion00.wav"), 4);
 }
@@ -169,120 +105,41 @@ TEST_F(Arsenal, HeldClickFiresEverySixtyTwoFrames) {
 TEST_F(Arsenal, ClickIsRefusedWhileTheRingIsOpenButAnArmedWeaponFires) {
     ringOpen = true;
     fireStep(true);
-    EXPECT_TRUE(weapons.empty());
-    EXPECT_EQ(fireDelay, 0);
-    fireStep(false);
-    EXPECT_TRUE(weapons.empty());
-
+    EXPECT_EQ(std::make_pair(weapons.size(), fireDelay), std::make_pair(0ul, 0));
     ammo[KindBomb] = 2;
-    selectedWeapon = KindBomb;
-    hoverWeapon = KindBomb;
+    selectedWeapon = hoverWeapon = KindBomb;
     fireDelay = 40;
     fireStep(true);
-    ASSERT_EQ(all<Bomb>().size(), 1u);
-    EXPECT_EQ(ammo[KindBomb], 1);
-    EXPECT_EQ(fireDelay, kClickDelay);
-    EXPECT_EQ(weaponDelay, 125);
-    EXPECT_EQ(selectedWeapon, -1);
-    EXPECT_EQ(hoverWeapon, -1);
-    EXPECT_FALSE(ringOpen);
-    // Disarmed: the next press is a plain click again, held back by the delay.
-    fireStep(true);
+    EXPECT_EQ(std::make_tuple(all<Bomb>().size(), ammo[KindBomb], fireDelay), std::make_tuple(1u, 1, 62));
+    EXPECT_EQ(std::make_tuple(selectedWeapon, hoverWeapon, ringOpen), std::make_tuple(-1, -1, false));
+    fireStep(true);  // a plain click again, held back by the delay
     EXPECT_EQ(weapons.size(), 1u);
 }
 
-TEST_F(Arsenal, EachKindIsBuiltWhereAndAsTheFiringTableSays) {
-    mouseX = 200;
-    mouseY = 100;
-    for (int32_t kind = 0; kind < 6; ++kind) ASSERT_TRUE(launchWeapon(kind)) << kind;
-    ASSERT_EQ(weapons.size(), 6u);
-    auto it = weapons.begin();
-    auto* bomb = dynamic_cast<Bomb*>((it++)->get());
-    auto* flame = dynamic_cast<Flame*>((it++)->get());
-    auto* strike = dynamic_cast<Airstrike*>((it++)->get());
-    auto* block = dynamic_cast<Concrete*>((it++)->get());
-    auto* meteor = dynamic_cast<Armageddon*>((it++)->get());
-    auto* field = dynamic_cast<Bzykolot*>((it++)->get());
-    ASSERT_TRUE(bomb && flame && strike && block && meteor && field);
-    EXPECT_EQ(std::make_pair(bomb->x, bomb->y), std::make_pair(200.0f, 100.0f));
-    EXPECT_EQ(bomb->timer, 126);
-    EXPECT_EQ(std::make_pair(flame->x, flame->y), std::make_pair(200.0f, static_cast<float>(H + 8)));
-    EXPECT_EQ(flame->timer, 624);
-    EXPECT_EQ(flame->anim, nullptr);
-    EXPECT_EQ(std::make_pair(strike->x, strike->y), std::make_pair(296.0f, -48.0f));
-    EXPECT_EQ(std::make_tuple(strike->gen, strike->targetX, strike->targetY, strike->vel.y),
-              std::make_tuple(0, 200, 100, 5.0f));
-    EXPECT_EQ(std::make_pair(block->x, block->y), std::make_pair(200.0f, -64.0f));
-    EXPECT_EQ(std::make_pair(meteor->x, meteor->y), std::make_pair(332.0f, -32.0f));
-    EXPECT_EQ(std::make_tuple(meteor->gen, meteor->targetX, meteor->targetY, meteor->vel.y),
-              std::make_tuple(0, 200, 100, 8.0f));
-    EXPECT_EQ(std::make_pair(field->x, field->y), std::make_pair(200.0f, 100.0f));
-    EXPECT_EQ(field->anim, nullptr);
-    for (auto& w : weapons) EXPECT_FALSE(w->finished);
-    EXPECT_EQ(weaponDelay, 625);  // the last one's
-    EXPECT_EQ(started("flame.wav"), 1);
-}
-
-TEST_F(Arsenal, MissingProjectileSpriteBuildsNothing) {
+TEST_F(Arsenal, EachKindSetsItsDelayAndAMissingSpriteBuildsNothing) {
+    const int32_t delays[] = {125, 312, 187, 937, 500, 625};
+    for (int32_t kind = 0; kind < 6; ++kind) {
+        ASSERT_TRUE(launchWeapon(kind)) << kind;
+        EXPECT_EQ(weaponDelay, delays[kind]) << kind;
+    }
     Sprite* bomb = sprites["granat.bmp"];
     sprites.erase("granat.bmp");
     testutil::CaptureStdout log;
     EXPECT_FALSE(launchWeapon(KindBomb));
     EXPECT_NE(log.stop().find("FAIL: Object.Object: Null sprite"), std::string::npos);
-    EXPECT_TRUE(weapons.empty());
+    EXPECT_EQ(weapons.size(), 6u);
     sprites["granat.bmp"] = bomb;
 }
 
-// ---- Delays ---------------------------------------------------------------------
-
-TEST_F(Arsenal, DelayStepRaisesOneEnergyMotePerFrameWhileRecharging) {
-    srand(31);
-    const int r1 = rand(), r2 = rand(), r3 = rand();
-    srand(31);
-    fireDelay = 2;
-    weaponDelay = 2;
-    delayStep();
-    EXPECT_EQ(fireDelay, 1);
-    EXPECT_EQ(weaponDelay, 1);
-    ASSERT_EQ(particles.size(), 1u);
-    const Particle& mote = particles.front();
-    EXPECT_EQ(mote.sprite, findSprite("energia.bmp"));
-    EXPECT_EQ(mote.x, mouseX + 4 + r3 % 4);
-    EXPECT_EQ(mote.y, mouseY + 9 + r2 % 6);
-    EXPECT_NEAR(mote.vel.y, -((r1 % 20) / 10.0 + 0.5), 1e-4);
-    EXPECT_EQ(mote.accel.y, lift.y);
-    EXPECT_EQ(mote.life, 50);
-    delayStep();
-    delayStep();
-    EXPECT_EQ(fireDelay, 0);
-    EXPECT_EQ(weaponDelay, 0);
-    EXPECT_EQ(particles.size(), 2u);
-    // A new round starts both at -1: nothing to count down, no motes.
-    resetArsenal();
-    delayStep();
-    EXPECT_EQ(weaponDelay, -1);
-    EXPECT_EQ(particles.size(), 2u);
-}
-
-// ---- The ring -------------------------------------------------------------------
-
-// Red channel of the screen at (x, y): the icon looks are 0x10, 0x20, 0x30.
-int redAt(int32_t x, int32_t y) {
-    Uint8 r, g, b;
-    SDL_LockSurface(screen);
-    const Uint32 pixel = static_cast<Uint32*>(screen->pixels)[y * screen->pitch / 4 + x];
-    SDL_UnlockSurface(screen);
-    SDL_GetRGB(pixel, screen->format, &r, &g, &b);
-    return r;
-}
-
-// One ring frame on a black screen; returns icon i's look.
+// One ring frame on a black screen; returns the look of icon i (the looks are red 0x10, 0x20, 0x30).
 int ringFrame(bool right, bool left, int32_t i = 0) {
     SDL_FillRect(screen, nullptr, 0);
     ringStep(right, left);
     int32_t ix, iy;
     ringIconAt(i, ringX, ringY, ix, iy);
-    return redAt(ix, iy) / 0x10 - 1;
+    Uint8 r, g, b;
+    SDL_GetRGB(static_cast<Uint32*>(screen->pixels)[iy * screen->pitch / 4 + ix], screen->format, &r, &g, &b);
+    return r / 0x10 - 1;
 }
 
 TEST_F(Arsenal, RingIconsSitFortyPixelsAroundTheCentre) {
@@ -291,121 +148,83 @@ TEST_F(Arsenal, RingIconsSitFortyPixelsAroundTheCentre) {
     for (int32_t i = 0; i < 6; ++i) {
         int32_t ix, iy;
         ringIconAt(i, 300, 200, ix, iy);
-        EXPECT_EQ(ix - 300, expected[i][0]) << i;
-        EXPECT_EQ(iy - 200, expected[i][1]) << i;
+        EXPECT_EQ(std::make_pair(ix - 300, iy - 200), std::make_pair(expected[i][0], expected[i][1])) << i;
     }
 }
 
-TEST_F(Arsenal, RingOpensAtTheCursorFollowsWithinFortyAndClosesWithAFullUpdate) {
-    ringFrame(true, false);
-    EXPECT_TRUE(ringOpen);
-    EXPECT_EQ(std::make_pair(ringX, ringY), std::make_pair(mouseX, mouseY));
+TEST_F(Arsenal, RingOpensAtTheCursorFollowsWithinFortyShowsTheHudLineAndClosesWithAFullUpdate) {
+    kills = 7;
+    roundTicks = 620;
     const int32_t cx = mouseX, cy = mouseY;
+    ringFrame(true, false);
+    EXPECT_EQ(std::make_tuple(ringOpen, ringX, ringY), std::make_tuple(true, cx, cy));
     mouseX = cx + 40;
     mouseY = cy - 55;
     ringFrame(true, false);
-    EXPECT_EQ(ringX, cx);       // 40 away: stays
-    EXPECT_EQ(ringY, cy - 15);  // 55 away: pulled to 40
-    fullUpdate = false;
-    ringFrame(false, false);
-    EXPECT_FALSE(ringOpen);
-    EXPECT_TRUE(fullUpdate);
-    // Shut already: nothing more to present.
-    fullUpdate = false;
-    ringFrame(false, false);
-    EXPECT_FALSE(fullUpdate);
-}
-
-TEST_F(Arsenal, RingShowsTheHudLineUnderItsCentre) {
-    kills = 7;
-    roundTicks = 620;
-    ringFrame(true, false);
+    EXPECT_EQ(std::make_pair(ringX, ringY), std::make_pair(cx, cy - 15));  // 40 away stays, 55 is pulled to 40
     EXPECT_EQ(hudText.text, "007    010");
-    EXPECT_EQ(hudText.left, ringX - 48);
-    EXPECT_EQ(hudText.top, ringY + 68);
+    EXPECT_EQ(std::make_pair(hudText.left, hudText.top), std::make_pair(cx - 48, cy - 15 + 68));
+    for (bool closing : {true, false}) {  // a full update once, as the ring shuts
+        fullUpdate = false;
+        ringFrame(false, false);
+        EXPECT_EQ(std::make_pair(ringOpen, fullUpdate), std::make_pair(false, closing));
+    }
 }
 
-TEST_F(Arsenal, PressAndReleaseOnAnAvailableIconArmsIt) {
-    ammo[KindAirstrike] = 1;
-    EXPECT_EQ(ringFrame(true, false, KindAirstrike), 1);
-    EXPECT_EQ(ringFrame(true, false, KindBomb), 0);  // no stock
-    int32_t ix, iy;
-    ringIconAt(KindAirstrike, ringX, ringY, ix, iy);
-    mouseX = ix + 15;  // the click box's edge
-    mouseY = iy - 15;
-    EXPECT_EQ(ringFrame(true, true, KindAirstrike), 2);
-    EXPECT_EQ(hoverWeapon, KindAirstrike);
-    // The right button may go up while the left is held: the ring stays.
-    EXPECT_EQ(ringFrame(false, true, KindAirstrike), 2);
-    ringFrame(false, false, KindAirstrike);
-    EXPECT_EQ(selectedWeapon, KindAirstrike);
-    EXPECT_EQ(hoverWeapon, -1);
-    // Armed: the right button no longer opens the ring, the next press fires.
-    ringFrame(true, false);
-    EXPECT_FALSE(ringOpen);
-    fireStep(true);
-    EXPECT_EQ(all<Airstrike>().size(), 1u);
-    EXPECT_EQ(ammo[KindAirstrike], 0);
+TEST_F(Arsenal, RingArmsOnPressAndReleaseOnTheSameAvailableIcon) {
+    // Opened at the centre; pressed at an icon + (dx, dy), held there moved by heldDy, released on an icon.
+    const struct { const char* what; int32_t stocked, press, dx, dy, heldDy, release, hover, armed; } rows[] = {
+        {"pressed on its box's corner", KindAirstrike, KindAirstrike, 15, -15, 0, KindAirstrike, KindAirstrike, KindAirstrike},
+        {"moved off it while held", KindBomb, KindBomb, 0, 0, -16, KindBomb, KindBomb, -1},
+        // Mended: the bomb, checked before the flame, was armed with no stock.
+        {"released on another icon", KindFlame, KindFlame, 0, 0, 0, KindBomb, KindFlame, -1},
+        {"no stock", KindFlame, KindConcrete, 0, 0, 0, KindConcrete, -1, -1}};
+    auto moveTo = [](int32_t icon, int32_t dx, int32_t dy) {
+        ringIconAt(icon, ringX, ringY, mouseX, mouseY);
+        mouseX += dx;
+        mouseY += dy;
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        resetArsenal();
+        weaponDelay = 0;
+        ammo[row.stocked] = 1;
+        mouseX = W / 2;
+        mouseY = H / 2;
+        EXPECT_EQ(ringFrame(true, false, row.press), row.press == row.stocked ? 1 : 0);
+        moveTo(row.press, row.dx, row.dy);
+        EXPECT_EQ(ringFrame(true, true, row.press), row.hover >= 0 ? 2 : 0);
+        EXPECT_EQ(hoverWeapon, row.hover);
+        moveTo(row.press, row.dx, row.dy + row.heldDy);
+        ringFrame(false, true);  // the right button may go up while a pressed icon is held
+        EXPECT_EQ(ringOpen, row.hover >= 0);
+        moveTo(row.release, 0, 0);
+        ringFrame(true, false);
+        EXPECT_EQ(selectedWeapon, row.armed);
+        ringFrame(true, false);  // armed: the right button no longer opens the ring
+        EXPECT_EQ(ringOpen, row.armed < 0);
+        fireStep(true);
+        EXPECT_EQ(ammo[row.stocked], row.armed >= 0 ? 0 : 1);
+    }
 }
 
-TEST_F(Arsenal, MovingOffThePressedIconArmsNothing) {
-    ammo[KindBomb] = 1;
-    ringFrame(true, false);
-    int32_t ix, iy;
-    ringIconAt(KindBomb, ringX, ringY, ix, iy);
-    mouseX = ix;
-    mouseY = iy;
-    ringFrame(true, true);
-    ASSERT_EQ(hoverWeapon, KindBomb);
-    mouseY = iy - 16;  // just off its box
-    ringFrame(true, true);
-    EXPECT_EQ(hoverWeapon, -1);
-    mouseY = iy;
-    ringFrame(true, false);
-    EXPECT_EQ(selectedWeapon, -1);
-}
-
-TEST_F(Arsenal, ReleaseOnAnotherIconArmsNothing) {
-    // Pressed on the stocked flame, released in one jump on the empty bomb
-    // (an icon checked before the pressed one): arming the bomb would fire a
-    // weapon with no stock.
-    ammo[KindFlame] = 1;
-    ringFrame(true, false);
-    int32_t bx, by, fx, fy;
-    ringIconAt(KindBomb, ringX, ringY, bx, by);
-    ringIconAt(KindFlame, ringX, ringY, fx, fy);
-    mouseX = fx;
-    mouseY = fy;
-    ringFrame(true, true);
-    ASSERT_EQ(hoverWeapon, KindFlame);
-    mouseX = bx;
-    mouseY = by;
-    ringFrame(true, false);
-    EXPECT_EQ(selectedWeapon, -1);
-    EXPECT_EQ(hoverWeapon, -1);
-    fireStep(true);
-    EXPECT_EQ(ammo[KindBomb], 0);
-}
-
-TEST_F(Arsenal, PressOnAnUnavailableIconDoesNothing) {
-    ringFrame(true, false);
-    int32_t ix, iy;
-    ringIconAt(KindConcrete, ringX, ringY, ix, iy);
-    mouseX = ix;
-    mouseY = iy;
-    EXPECT_EQ(ringFrame(true, true, KindConcrete), 0);
-    EXPECT_EQ(hoverWeapon, -1);
-    ringFrame(true, false);
-    EXPECT_EQ(selectedWeapon, -1);
-}
-
-TEST_F(Arsenal, ConcreteDelaysTheRingForNineHundredThirtySevenFrames) {
+TEST_F(Arsenal, ConcreteDelaysTheRingForNineHundredThirtySevenFramesWithARisingMoteEach) {
+    srand(31);
+    const int r1 = rand(), r2 = rand(), r3 = rand();
+    srand(31);
     ammo[KindConcrete] = 2;
     ammo[KindBomb] = 1;
     selectedWeapon = KindConcrete;
     // Frame F: the shot, then the frame's delay step and ring.
     fireStep(true);
     delayStep();
+    ASSERT_EQ(particles.size(), 1u);
+    const Particle& mote = particles.front();
+    EXPECT_EQ(mote.sprite, findSprite("energia.bmp"));
+    EXPECT_EQ(std::make_pair(mote.x, mote.y), std::make_pair(float(mouseX + 4 + r3 % 4), float(mouseY + 9 + r2 % 6)));
+    EXPECT_NEAR(mote.vel.y, -((r1 % 20) / 10.0 + 0.5), 1e-4);
+    EXPECT_EQ(mote.accel.y, lift.y);
+    EXPECT_EQ(mote.life, 50);
     EXPECT_EQ(ringFrame(true, false, KindConcrete), 0);
     for (int f = 1; f <= 935; ++f) {
         delayStep();
@@ -417,9 +236,11 @@ TEST_F(Arsenal, ConcreteDelaysTheRingForNineHundredThirtySevenFrames) {
     EXPECT_EQ(ringFrame(true, false, KindConcrete), 1);
     EXPECT_EQ(ringFrame(true, false, KindFlame), 0);
     delayStep();
-    size_t motes = 0;
-    for (const Particle& p : particles) motes += p.sprite == findSprite("energia.bmp");
-    EXPECT_EQ(motes, 937u);
+    EXPECT_EQ(particles.size(), 937u);
+    resetArsenal();  // a new round: both delays at -1, no motes
+    delayStep();
+    EXPECT_EQ(std::make_pair(fireDelay, weaponDelay), std::make_pair(-1, -1));
+    EXPECT_EQ(particles.size(), 937u);
 }
 
 }  // namespace
