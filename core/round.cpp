@@ -115,7 +115,7 @@ static void sting(Mucha& fly) {
     kills += 1;
 }
 
-static void weaponsWalk() {
+void weaponsWalk() {
     // end() is re-read every step, so weapons appended by a weapon's move
     // (a bomb's explosion, say) move in this same walk.
     for (auto it = weapons.begin(); it != weapons.end();) {

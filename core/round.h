@@ -19,3 +19,6 @@ void spawnFly();
 bool cursorTouchesFly(const Mucha& fly);
 void playFrame();   // StatePlay's block
 void worldPass();   // weapons, flies, particles, drops
+// The world pass's first walk: finished weapons removed, the others moved;
+// weapons appended meanwhile are moved in the same walk.
+void weaponsWalk();

@@ -62,18 +62,6 @@ inline void freeSlots() {
     for (SoundChannel& c : channels) c.pos = c.len;
 }
 
-// The world pass's weapons walk: finished ones removed, weapons appended meanwhile moved too.
-inline void walkWeapons() {
-    for (auto it = weapons.begin(); it != weapons.end();) {
-        if ((*it)->finished) {
-            it = weapons.erase(it);
-        } else {
-            (*it)->move();  // before the step on, so weapons it appends are reached
-            ++it;
-        }
-    }
-}
-
 template <class T>
 std::vector<T*> all() {
     std::vector<T*> out;

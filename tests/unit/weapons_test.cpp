@@ -116,7 +116,7 @@ TEST_F(Weapons, FlameBurnsInsideItsColumnAndThrowsTenParticlesPerUpdate) {
     Mucha* edges[] = {addLivingFly(256, 10), addLivingFly(384, 400)};
     Mucha* inside[] = {addLivingFly(256.5f, 240), addLivingFly(383.9f, -20)};
     Mucha* dead = addLivingFly(320, 240, 0);
-    walkWeapons();
+    weaponsWalk();
     for (Mucha* m : edges) EXPECT_EQ(m->hp, 50);
     for (Mucha* m : inside) EXPECT_EQ(m->hp, 48);
     EXPECT_EQ(dead->hp, 0);
@@ -126,7 +126,7 @@ TEST_F(Weapons, FlameBurnsInsideItsColumnAndThrowsTenParticlesPerUpdate) {
         EXPECT_TRUE(p.vel.y < -5.49f && p.vel.y > -7.41f) << p.vel.y;  // H / 90 = 5: 5.5 to 7.4 px up
     }
     for (int u = 2; u <= 625; ++u) {
-        walkWeapons();
+        weaponsWalk();
         ASSERT_EQ(f->finished, u == 625) << u;
     }
     EXPECT_EQ(particles.size(), 6240u);
@@ -144,9 +144,9 @@ TEST_F(Weapons, ConcreteBouncesOffAFlyFromItsFiftyFirstUpdate) {
         clearObjects();
         freeSlots();
         Concrete* c = dropConcrete();
-        for (int u = 1; u <= before; ++u) walkWeapons();
+        for (int u = 1; u <= before; ++u) weaponsWalk();
         Mucha* fly = addLivingFly(c->x, c->y + 2);
-        walkWeapons();
+        weaponsWalk();
         EXPECT_LE(fly->hp, 0);
         EXPECT_EQ(c->vel.y == -2.0f, before == 50) << c->vel.y;
         EXPECT_EQ(started("boing.wav"), before == 50 ? 1 : 0);
@@ -155,19 +155,19 @@ TEST_F(Weapons, ConcreteBouncesOffAFlyFromItsFiftyFirstUpdate) {
 
 TEST_F(Weapons, ConcreteKillsTwoFliesWithOneBounceAndFinishesItsHeightBelowTheScreen) {
     Concrete* c = dropConcrete();
-    for (int u = 1; u <= 80; ++u) walkWeapons();
+    for (int u = 1; u <= 80; ++u) weaponsWalk();
     const float fallY = c->y + c->vel.y + gravity.y;
     Mucha* a = addLivingFly(295, fallY);
     Mucha* b = addLivingFly(305, fallY + 5);
     addLivingFly(300, fallY, 0);
-    walkWeapons();
+    weaponsWalk();
     EXPECT_EQ(std::make_tuple(a->hp, b->hp, kills, started("boing.wav")), std::make_tuple(0, 0, 2, 1));
     EXPECT_EQ(c->vel.y, -2.0f);
     EXPECT_EQ(particles.size(), 20u);
     std::vector<float> starts;
     while (!c->finished && starts.size() < 2000) {
         starts.push_back(c->y);
-        walkWeapons();
+        weaponsWalk();
     }
     ASSERT_TRUE(c->finished);
     EXPECT_GE(starts.back(), H + 48);
@@ -183,7 +183,7 @@ struct Strike {
 Strike runStrike() {
     Strike s;
     for (int f = 1; f <= 200; ++f) {
-        walkWeapons();
+        weaponsWalk();
         for (Airstrike* a : all<Airstrike>())
             if (a->timer == 1) s.releases.emplace_back(f, a->gen, a->x);
         for (Explosion* e : freshBlasts()) s.blasts.emplace_back(e->damage, static_cast<int32_t>(e->y));
@@ -224,11 +224,11 @@ TEST_F(Weapons, ArmageddonPassesThroughItsTargetAndLandsInTheEleventhUpdate) {
     ASSERT_TRUE(launchWeapon(KindArmageddon));
     Armageddon* m = all<Armageddon>().front();
     EXPECT_EQ(std::make_pair(m->x, m->y), std::make_pair(182.0f, -32.0f));
-    for (int u = 1; u <= 10; ++u) walkWeapons();
+    for (int u = 1; u <= 10; ++u) weaponsWalk();
     EXPECT_NEAR(m->x, 99.8, 0.01);
     EXPECT_NEAR(m->y, 50.2, 0.01);
     const int32_t timer = m->timer;
-    walkWeapons();
+    weaponsWalk();
     EXPECT_NEAR(m->x, 99.8, 0.01);
     EXPECT_EQ(m->timer, timer + 1);
 }
@@ -242,7 +242,7 @@ TEST_F(Weapons, ArmageddonRainsSeventySixMeteorsWithHarmlessSilentImpacts) {
     std::set<int32_t> gens;
     int impacts = 0, others = 0;
     for (int f = 1; f <= 2000 && !weapons.empty(); ++f) {
-        walkWeapons();
+        weaponsWalk();
         for (Armageddon* m : all<Armageddon>()) {
             if (m->timer != 1 || m->y >= m->targetY) continue;
             gens.insert(m->gen);
@@ -266,7 +266,7 @@ TEST_F(Weapons, ArmageddonMeteorHittingAFlyExplodesAndPassesOnAtOnce) {
     Armageddon* m = all<Armageddon>().front();
     Mucha* victim = addLivingFly(m->x - 8.04f, m->y + 8.04f);
     freeSlots();
-    walkWeapons();
+    weaponsWalk();
     EXPECT_EQ(std::make_tuple(victim->hp, m->finished, all<Armageddon>().size()), std::make_tuple(0, true, 2u));
     ASSERT_EQ(freshBlasts().size(), 1u);
     EXPECT_EQ(std::make_pair(freshBlasts()[0]->damage, started("explosion00.wav")), std::make_pair(40, 1));
@@ -279,7 +279,7 @@ TEST_F(Weapons, BzykolotKillsInsideNinetySixPixelsOfTruncatedComponents) {
         {395.9f, 300, true}, {396, 300, false}, {204.1f, 300, true}, {204, 300, false}, {300, 395.99f, true}};
     for (const auto& r : rows) addLivingFly(r.x, r.y);
     const int32_t marked = dirtyCount;
-    walkWeapons();
+    weaponsWalk();
     auto fly = flies.begin();
     for (const auto& r : rows) EXPECT_EQ((*fly++)->hp, r.dies ? 0 : 50) << r.x << "," << r.y;
     EXPECT_EQ(dirtyCount, marked);  // the field itself is invisible
@@ -317,7 +317,7 @@ TEST_F(Weapons, BzykolotSpreadsUpToThreeGenerationsEachStartingTwentyUpdatesOlde
         launchWeapon(KindBzykolot);
         std::set<Bzykolot*> seen{all<Bzykolot>().front()};
         while (!weapons.empty()) {
-            walkWeapons();
+            weaponsWalk();
             for (Bzykolot* b : all<Bzykolot>()) {
                 if (seen.insert(b).second) {  // made in this walk and moved once: timer = start + 1
                     ASSERT_TRUE(b->gen >= 1 && b->gen <= 3) << b->gen;
