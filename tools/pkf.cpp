@@ -30,6 +30,23 @@ int fail(const std::string& why) {
     return 1;
 }
 
+// An entry name as one line of text: control bytes (a corrupt or hostile name
+// may hold line breaks or zeros) are written as \xNN.
+std::string shown(const PackEntry& e) {
+    std::string out;
+    for (uint32_t i = 0; i < e.nameLen; ++i) {
+        const unsigned char c = static_cast<unsigned char>(e.name[i]);
+        if (c < 0x20 || c == 0x7f) {
+            char hex[5];
+            snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 // ---- create ---------------------------------------------------------------
 
 void put32(std::string& out, uint32_t v) {
@@ -159,8 +176,8 @@ int32_t openChecked(Resfile& r, LogCatcher& log, const char* pack) {
             return -1;
         }
         if (!r.entryInFile(i)) {
-            fail(std::string(pack) + ": corrupt: entry " + std::to_string(i) + " (" + r.entryName(i) +
-                 ") lies outside the file");
+            fail(std::string(pack) + ": corrupt: entry " + std::to_string(i) + " (" +
+                 shown(*r.entryAt(i)) + ") lies outside the file");
             return -1;
         }
     }
@@ -175,9 +192,7 @@ int list(const char* pack) {
     if (n < 0) return 1;
     for (int32_t i = 0; i < n; ++i) {
         const PackEntry* e = r.entryAt(i);
-        fprintf(log.out(), "%u\t", e->size);
-        fwrite(e->name, 1, e->nameLen, log.out());
-        fputc('\n', log.out());
+        fprintf(log.out(), "%u\t%s\n", e->size, shown(*e).c_str());
     }
     return fflush(log.out()) == 0 ? 0 : fail("cannot write the listing");
 }
@@ -215,7 +230,7 @@ int extract(const char* pack, const char* dir) {
     for (int32_t i = 0; i < n; ++i) {
         if (!safeName(*r.entryAt(i)))
             return fail(std::string(pack) + ": refusing entry " + std::to_string(i) + " named \"" +
-                        r.entryName(i) + "\" (empty, or holding \"/\" or \"..\")");
+                        shown(*r.entryAt(i)) + "\" (empty, or holding \"/\" or \"..\")");
     }
     if (mkdir(dir, 0755) != 0 && errno != EEXIST) return fail(std::string(dir) + ": " + strerror(errno));
     struct stat st;

@@ -85,6 +85,14 @@ for name in ../evil a/b .. "" . /abs; do
     check "refuses entry name '$name'" refused
     check "nothing written for '$name'" [ -z "$(ls -A jail/inside)" -a ! -e jail/evil -a ! -e evil ]
 done
+# A name holding a line break stays on one line, in a listing and in a refusal.
+nl=$'two\nlines'
+{ printf 'PAKF\x01'; u32 $((25 + ${#nl})); u32 1; record 0 2 "$nl"; printf 'hi'; } >nl.pkf
+run list nl.pkf
+check "a line break in a name is listed escaped" [ "$rc" -eq 0 -a "$out" = "$(printf '2\ttwo\\x0alines')" ]
+{ printf 'PAKF\x01'; u32 $((25 + ${#nl})); u32 1; record 9 2 "$nl"; printf 'hi'; } >nlbad.pkf
+run list nlbad.pkf
+check "a corrupt entry with a line break in its name is refused in one line" refused
 mkdir linkdir
 ln -s ../victim.txt linkdir/hello.txt
 echo untouched >victim.txt
