@@ -12,42 +12,42 @@ bool isHud(const FontSpec& f) { return f.name == "font_00.bmp"; }
 
 }  // namespace
 
-SpriteArt drawFont(const FontSpec& spec, std::vector<int>& widths) {
+SpriteArt drawFont(const FontSpec& def, std::vector<int>& widths) {
     SpriteArt art;
-    bool hud = isHud(spec);
+    bool hud = isHud(def);
     // HUD glyphs carry a full ink outline to read over explosions; panel
     // glyphs sit on the dark panel and only need a drop shadow.
     double outline = hud ? 1.0 : 0.0;
     Frame probe(4, 4);
     cairo_t* pc = cairo_create(probe.s);
-    labelWidth(pc, spec.ttf, spec.pixels, "0");
+    labelWidth(pc, def.ttf, def.pixels, "0");
     cairo_font_extents_t fe;
     cairo_font_extents(pc, &fe);
     double baseline = std::round(outline + fe.ascent * (hud ? 0.98 : 0.95));
     for (int c = 32; c < 127; ++c) {
         std::string s(1, char(c));
         cairo_text_extents_t e;
-        labelWidth(pc, spec.ttf, spec.pixels, s);
+        labelWidth(pc, def.ttf, def.pixels, s);
         cairo_text_extents(pc, s.c_str(), &e);
         bool digit = c >= '0' && c <= '9';
         double inkL = std::min(0.0, e.x_bearing);
         double inkR = std::max(e.x_advance, e.x_bearing + e.width);
         double natural = inkR - inkL + 2 * outline + (hud ? 0 : 1);
         int w;
-        if (digit) w = spec.digitW;
+        if (digit) w = def.digitW;
         else w = std::max(1, int(std::ceil(e.x_advance + 2 * outline)) - 1);
-        w = std::min(w, spec.maxW);
+        w = std::min(w, def.maxW);
         // Too wide for its box: condense horizontally rather than clip.
         double sx = std::min(1.0, (w + (digit ? 0.0 : 1.0)) / natural);
         double x0 = (w - (inkR - inkL) * sx - (digit ? 0 : 1)) / 2 - inkL * sx;
         if (!digit && sx == 1.0) x0 = outline - inkL;
         widths.push_back(w);
-        Frame f(w, spec.lineH);
+        Frame f(w, def.lineH);
         cairo_t* cr = cairo_create(f.s);
         if (c != ' ') {
             cairo_translate(cr, x0, 0);
             cairo_scale(cr, sx, 1);
-            labelWidth(cr, spec.ttf, spec.pixels, s);
+            labelWidth(cr, def.ttf, def.pixels, s);
             cairo_move_to(cr, 0, baseline);
             cairo_text_path(cr, s.c_str());
             if (hud) {

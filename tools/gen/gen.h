@@ -57,7 +57,7 @@ struct Frame {
 };
 
 struct SpriteArt {
-    std::vector<std::vector<Frame>> anims;  // anims[a][f], each spec.w x spec.h
+    std::vector<std::vector<Frame>> anims;  // anims[a][f], each def.w x def.h
     bool colourKey = false;                 // no alpha plane: magenta background
 };
 
@@ -71,9 +71,9 @@ void renderSvg(cairo_t* cr, const std::string& file, const std::string& id,
                double vw, double vh);
 
 // Draws one sprite as the table describes it; exits on an unknown maker.
-SpriteArt drawSprite(const SpriteSpec& spec);
+SpriteArt drawSprite(const SpriteSpec& def);
 // Renders the glyphs of a font (95 animations of one frame each).
-SpriteArt drawFont(const FontSpec& spec, std::vector<int>& widths);
+SpriteArt drawFont(const FontSpec& def, std::vector<int>& widths);
 
 // Soft drop shadow under the opaque parts of f (offset dx, dy, blurred).
 void addShadow(Frame& f, int dx, int dy, double opacity);
@@ -98,8 +98,8 @@ void writeSprite(const std::string& dir, const std::string& name, const SpriteAr
                  const std::vector<int>& speed, const std::vector<int>& loop,
                  std::vector<std::string>& files);
 
-// Synthesizes and writes one WAV (PCM, the spec's rate, channels and bits).
-void writeSound(const std::string& dir, const SoundSpec& spec);
+// Synthesizes and writes one WAV (PCM, the table's rate, channels and bits).
+void writeSound(const std::string& dir, const SoundSpec& def);
 
 // Contact sheet: every sprite, animation and frame at 2x, labelled.
 struct SheetItem {

@@ -208,20 +208,20 @@ void put(std::string& b, uint32_t v, int bytes) {
 
 }  // namespace
 
-void writeSound(const std::string& dir, const SoundSpec& spec) {
+void writeSound(const std::string& dir, const SoundSpec& def) {
     srand(7);  // every sound starts from the same noise: builds repeat exactly
-    bool st = spec.channels == 2;
-    double rate = spec.rate;
+    bool st = def.channels == 2;
+    double rate = def.rate;
     Sound s;
-    if (spec.maker == "hit") s = hit(rate, st);
-    else if (spec.maker == "chime") s = chime(rate, st);
-    else if (spec.maker == "flame") s = flame(rate, st);
-    else if (spec.maker == "explosion") s = explosion(rate, st);
-    else if (spec.maker == "whoosh") s = whoosh(rate, st);
-    else if (spec.maker == "buzz") s = buzz(rate, st);
-    else if (spec.maker == "boing") s = boing(rate, st);
+    if (def.maker == "hit") s = hit(rate, st);
+    else if (def.maker == "chime") s = chime(rate, st);
+    else if (def.maker == "flame") s = flame(rate, st);
+    else if (def.maker == "explosion") s = explosion(rate, st);
+    else if (def.maker == "whoosh") s = whoosh(rate, st);
+    else if (def.maker == "buzz") s = buzz(rate, st);
+    else if (def.maker == "boing") s = boing(rate, st);
     else {
-        std::fprintf(stderr, "bzkgen: unknown sound maker %s\n", spec.maker.c_str());
+        std::fprintf(stderr, "bzkgen: unknown sound maker %s\n", def.maker.c_str());
         std::exit(1);
     }
     // Normalise to a common loudness ceiling so the mix stays balanced.
@@ -230,27 +230,27 @@ void writeSound(const std::string& dir, const SoundSpec& spec) {
     for (double v : s.r) peak = std::max(peak, std::fabs(v));
     double gain = 0.85 / peak;
     size_t n = s.l.size();
-    int bytesPer = spec.bits / 8;
-    uint32_t dataLen = uint32_t(n * spec.channels * bytesPer);
+    int bytesPer = def.bits / 8;
+    uint32_t dataLen = uint32_t(n * def.channels * bytesPer);
     std::string w = "RIFF";
     put(w, 36 + dataLen, 4);
     w += "WAVEfmt ";
     put(w, 16, 4);
     put(w, 1, 2);  // PCM
-    put(w, spec.channels, 2);
-    put(w, spec.rate, 4);
-    put(w, spec.rate * spec.channels * bytesPer, 4);
-    put(w, spec.channels * bytesPer, 2);
-    put(w, spec.bits, 2);
+    put(w, def.channels, 2);
+    put(w, def.rate, 4);
+    put(w, def.rate * def.channels * bytesPer, 4);
+    put(w, def.channels * bytesPer, 2);
+    put(w, def.bits, 2);
     w += "data";
     put(w, dataLen, 4);
     for (size_t i = 0; i < n; ++i)
-        for (int c = 0; c < spec.channels; ++c) {
+        for (int c = 0; c < def.channels; ++c) {
             double v = std::clamp((c ? s.r[i] : s.l[i]) * gain, -1.0, 1.0);
-            if (spec.bits == 16) put(w, uint32_t(int32_t(std::lround(v * 32767)) & 0xffff), 2);
+            if (def.bits == 16) put(w, uint32_t(int32_t(std::lround(v * 32767)) & 0xffff), 2);
             else put(w, uint32_t(std::lround(128 + v * 127)), 1);  // 8-bit WAV is unsigned
         }
-    std::string path = dir + "/" + spec.name;
+    std::string path = dir + "/" + def.name;
     std::ofstream out(path, std::ios::binary);
     out.write(w.data(), std::streamsize(w.size()));
     if (!out) {
