@@ -12,7 +12,7 @@
 #include "scores/hiscore.h"
 #include "scores/roundend.h"
 
-int32_t staleKey = 0;
+int32_t staleKey = -1;
 
 char* tableText(Hiscore& table, bool byFlies) {
     int32_t rows = table.count < table.limit ? table.count : table.limit;
@@ -57,11 +57,11 @@ void scoresFrame() {
     // `event` keeps the last press until another event is polled: the Enter
     // that sent the score would otherwise toggle the view on its release, a
     // few frames after the table appeared. Such a press is not this screen's.
-    if (event.type != SDL_KEYDOWN) staleKey = 0;
+    if (event.type != SDL_KEYDOWN) staleKey = -1;
     bool newPress = event.type == SDL_KEYDOWN && event.key.keysym.sym != staleKey;
     switch (subState) {
     case ScoresStart:
-        staleKey = event.type == SDL_KEYDOWN ? event.key.keysym.sym : 0;
+        staleKey = event.type == SDL_KEYDOWN ? event.key.keysym.sym : -1;
         strcpy(scoreMessage, "Pobieranie wynikow...");
         subState = ScoresDownload;
         break;

@@ -17,7 +17,7 @@ enum ScoresState : int32_t {
 };
 
 // ---- Score screen ---------------------------------------------------------------
-extern int32_t staleKey;  // key whose press was still in `event` when the screen began; 0 none
+extern int32_t staleKey;  // key whose press was still in `event` when the screen began; -1 none (SDLK_UNKNOWN is 0)
 
 void scoresFrame();  // StateScores' block
 

@@ -4,6 +4,8 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
@@ -201,9 +203,13 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::thread stopper([&svr, &stopSignals] {
+    std::atomic<bool> ended{false};
+    std::thread stopper([&svr, &stopSignals, &ended] {
         int sig = 0;
         sigwait(&stopSignals, &sig);
+        // stop() does nothing before the server runs: a signal that arrives
+        // during start-up waits for it, so it is never lost.
+        while (!ended && !svr.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         svr.stop();
     });
     std::string where = opt.host.find(':') != std::string::npos ? "[" + opt.host + "]" : opt.host;
@@ -212,6 +218,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     bool ok = svr.listen_after_bind();
+    ended = true;
     // Wake the stopper if the server ended on its own.
     pthread_kill(stopper.native_handle(), SIGTERM);
     stopper.join();

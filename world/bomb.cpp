@@ -13,11 +13,7 @@ void Bomb::move() {
     const int32_t n = timer;
     if (n == kBombFuse) {
         const int32_t count = animCount(sprite);
-        if (count > 0) {
-            setAnim(static_cast<uint32_t>(std::min(1, count - 1)));
-            // The fuse look may be bigger than the lying one.
-            markBox(*this);
-        }
+        if (count > 0) setAnim(static_cast<uint32_t>(std::min(1, count - 1)));
     } else if (n < kBombWaves && n % 5 == 0) {
         const int32_t spreadX = screenW() / 10;
         const int32_t spreadY = screenH() / 10;

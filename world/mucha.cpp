@@ -22,7 +22,8 @@ static void markFly(const Mucha& f) {
 }
 
 Mucha::~Mucha() {
-    // At shutdown the sprites (and so anim) are released before the lists.
+    // Once the loop has stopped nothing is presented any more, and a fly freed
+    // after its sprite (a test, a tool) must not read its animation.
     if (!running || anim == nullptr) return;
     markDirty(static_cast<int32_t>(x - static_cast<float>(anim->hotX)),
               static_cast<int32_t>(y - static_cast<float>(anim->hotY)), anim->w, anim->h);

@@ -13,10 +13,7 @@
 int32_t screenW() { return screen ? screen->w : 0; }
 int32_t screenH() { return screen ? screen->h : 0; }
 
-Sprite* findSprite(const char* name) {
-    auto it = sprites.find(name);
-    return it == sprites.end() ? nullptr : it->second;
-}
+Sprite* findSprite(const char* name) { return sprites[name]; }
 
 int32_t rollMod(int32_t n) { return std::rand() % (n > 0 ? n : 1); }
 

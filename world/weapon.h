@@ -44,7 +44,8 @@ constexpr int32_t kBlastLife = 32;
 // Size of the game's screen surface; 0 without one.
 int32_t screenW();
 int32_t screenH();
-// The registry's sprite of that name, or null (the registry is left unchanged).
+// The registry's sprite of that name, or null (a missing name is then kept in
+// the registry without a sprite, as every lookup of the game does).
 Sprite* findSprite(const char* name);
 // rand() % n; an n below 1 counts as 1 so a tiny screen cannot divide by zero
 // (the number is still drawn, keeping the order of the rolls).
