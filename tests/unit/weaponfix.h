@@ -3,7 +3,6 @@
 // WAVs differ in length, so a busy mixer slot (none drains without an audio
 // device) tells which sound started.
 #pragma once
-#include <SDL/SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,16 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "core/arsenal.h"
-#include "core/game.h"
-#include "core/input.h"
-#include "core/round.h"
 #include "media/sound.h"
-#include "media/sprite.h"
 #include "testutil.h"
-#include "world/dirty.h"
-#include "world/objects.h"
-#include "world/weapon.h"
+#include "worldfix.h"
 
 namespace weaponfix {
 
@@ -70,16 +62,7 @@ std::vector<T*> all() {
     return out;
 }
 
-inline Mucha* addLivingFly(float x, float y, int32_t hp = 50) {
-    auto fly = std::make_unique<Mucha>(0, 0, 0, flySprite, gravity, drag, false);
-    fly->x = x;
-    fly->y = y;
-    fly->hp = hp;
-    fly->maxSpeed = 2;
-    Mucha* raw = fly.get();
-    addFly(std::move(fly));
-    return raw;
-}
+using worldfix::liveFly;
 
 // Screen, sound pack (in a folder removed at exit) and sprites once per process;
 // the lists and the arsenal afresh for every test.
@@ -112,7 +95,6 @@ protected:
             {"particle.bmp", 6, 8, 8},     {"drop.bmp", 1, 20, 20},     {"iskra.bmp", 2, 4, 4},
             {"energia.bmp", 2, 6, 6}};
         for (const auto& l : looks) sprites[l.name] = makeSprite(l.count, l.w, l.h);
-        flySprite = makeSprite(64, 24, 24, 2);
         cursorSprite = makeSprite(12, 12, 24, 1);
         for (Sprite*& icon : weaponIcons) icon = makeSprite(3, 30, 30, 1);
         hudText = Text(0, 0, makeSprite(95, 8, 16, 1), "", 96, 12, 0);
