@@ -9,11 +9,6 @@
 set -u
 . "$(dirname "$0")/lib.sh"
 
-ART="$BUILD_DIR/e2e-artifacts/arsenal"
-rm -rf "$ART"
-mkdir -p "$ART"
-export ASAN_OPTIONS="exitcode=99:${ASAN_OPTIONS:-}"
-export UBSAN_OPTIONS="exitcode=98:halt_on_error=1:${UBSAN_OPTIONS:-}"
 
 e2e_init
 command -v gdb >/dev/null || fail "gdb is not installed"

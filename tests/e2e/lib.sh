@@ -50,6 +50,13 @@ e2e_init() {
         command -v "$tool" >/dev/null || fail "$tool is not installed"
     done
     [ -x "$RUN_DIR/bzykolot2" ] || fail "no game binary at $RUN_DIR/bzykolot2"
+    # A sanitizer report must not pass for a clean exit.
+    export ASAN_OPTIONS="exitcode=99:${ASAN_OPTIONS:-}"
+    export UBSAN_OPTIONS="exitcode=98:halt_on_error=1:${UBSAN_OPTIONS:-}"
+    # Screenshots and logs to look at after the run.
+    ART="$BUILD_DIR/e2e-artifacts/$(basename "$0" _test.sh)"
+    rm -rf "$ART"
+    mkdir -p "$ART"
     mkdir -p "$BUILD_DIR/e2e"
     E2E_SCRATCH=$(mktemp -d "$BUILD_DIR/e2e/$(basename "$0" .sh).XXXXXX")
     trap e2e_cleanup EXIT

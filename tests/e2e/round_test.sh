@@ -6,12 +6,6 @@
 set -u
 . "$(dirname "$0")/lib.sh"
 
-ART="$BUILD_DIR/e2e-artifacts/round"
-rm -rf "$ART"
-mkdir -p "$ART"
-# A sanitizer report must not pass for a clean exit.
-export ASAN_OPTIONS="exitcode=99:${ASAN_OPTIONS:-}"
-export UBSAN_OPTIONS="exitcode=98:halt_on_error=1:${UBSAN_OPTIONS:-}"
 
 e2e_init
 e2e_wait_packs
