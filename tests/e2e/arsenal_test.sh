@@ -20,18 +20,6 @@ dir=$(e2e_run_dir arsenal)
 audio="$dir/audio.raw"
 trap 'cp "$dir/log.txt" "$ART/log.txt" 2>/dev/null; e2e_cleanup' EXIT
 
-sync_pointer() {
-    local X Y SCREEN WINDOW
-    eval "$(xdotool getmouselocation --shell)"
-    offx=$((W / 2 - X)) offy=$((H / 2 - Y))
-}
-moveto() { timeout 10 xdotool mousemove $(($1 - offx)) $(($2 - offy)); sleep 0.15; }
-# game EXPR...: each expression's value in the running game, on one line.
-game() {
-    local args=() e
-    for e in "$@"; do args+=(-ex "printf \"%d\\n\", $e"); done
-    gdb -p "$E2E_GAME_PID" -batch -nx "${args[@]}" 2>/dev/null | grep -E '^-?[0-9]+$' | paste -sd' '
-}
 # Loudest 16-bit sample of the disk audio from byte $1 on.
 loudest_from() {
     python3 -c 'import array, sys
@@ -48,15 +36,12 @@ ring_diff() {
 e2e_start_game "$dir" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$audio" SDL_DISKAUDIODELAY=40
 e2e_wait_log "$dir" "INFO: Wystartowano" 120
 sleep 1
-read -r W H < <(sed -n 's/^OK  : init: Okno zrobione (\([0-9]*\)x\([0-9]*\)px)/\1 \2/p' "$dir/log.txt" | tail -1)
-[ -n "${W:-}" ] || fail "no window size in the log"
-sync_pointer
-moveto $((W / 2 - 60)) $((H / 2 - 40))
-timeout 10 xdotool mousedown 1 && sleep 0.15 && timeout 10 xdotool mouseup 1 && sleep 0.2
-sync_pointer
-[ "$(game '(int)gameState')" = 1 ] || fail "the start button did not start a round"
+e2e_sync_pointer
+e2e_click $((W / 2 - 60)) $((H / 2 - 40))
+e2e_sync_pointer
+[ "$(e2e_game '(int)gameState')" = 1 ] || fail "the start button did not start a round"
 cx=$((W / 2 + 30)) cy=$((H / 2 - 20))
-moveto "$cx" "$cy"
+e2e_moveto "$cx" "$cy"
 sleep 0.3
 
 # ---- The ring, before any fly has come ----
@@ -79,11 +64,11 @@ sleep 1.5
 # Flies enter from the edges after 60 frames and are still far off: this is the blasts' sound.
 first_blasts=$(loudest_from "$before")
 [ "$first_blasts" -gt 1000 ] || fail "no explosion sound in the first second of holding (peak $first_blasts)"
-[ "$(game 'kills')" = 0 ] || fail "kills before any fly could be near"
+[ "$(e2e_game 'kills')" = 0 ] || fail "kills before any fly could be near"
 # Until a blast kill shows: the stings pile up the longer the cursor stays among the flies.
 for i in {1..15}; do
     sleep 1
-    read -r kills health < <(game 'kills' 'health')
+    read -r kills health < <(e2e_game 'kills' 'health')
     [ "$health" -ge 1 ] || fail "the round was lost while blasting"
     blasted=$((kills - 2 * (6 - health)))
     [ "$blasted" -gt 0 ] && break

@@ -147,3 +147,36 @@ e2e_wait_exit() {
 }
 
 e2e_screenshot() { timeout 20 import -window root -display "$DISPLAY" "$1" || fail "screenshot failed"; }
+
+e2e_shot() { e2e_screenshot "$ART/$1.png"; }
+
+# Key code of right Shift alone: xdotool's Shift_R presses both Shifts.
+e2e_right_shift() {
+    local code
+    code=$(xkbcomp -xkb "$DISPLAY" - 2>/dev/null | sed -n 's/^ *<RTSH> *= *\([0-9]*\);.*/\1/p' | head -1)
+    echo "${code:-62}"
+}
+
+# Once the game has warped its pointer to the centre, SDL's pointer is X's plus
+# an offset. Sets W and H (the window, from the game's log) and offx, offy.
+e2e_sync_pointer() {
+    local X Y SCREEN WINDOW
+    read -r W H < <(sed -n 's/^OK  : init: Okno zrobione (\([0-9]*\)x\([0-9]*\)px)/\1 \2/p' "$E2E_GAME_DIR/log.txt" | tail -1)
+    [ -n "${W:-}" ] || fail "no window size in the log"
+    eval "$(xdotool getmouselocation --shell)"
+    offx=$((W / 2 - X)) offy=$((H / 2 - Y))
+}
+
+# Pointer moves and clicks in the game's coordinates (after e2e_sync_pointer).
+e2e_moveto() { timeout 10 xdotool mousemove $(($1 - offx)) $(($2 - offy)); sleep 0.15; }
+e2e_click() {
+    e2e_moveto "$1" "$2"
+    timeout 10 xdotool mousedown 1; sleep 0.15; timeout 10 xdotool mouseup 1; sleep 0.2
+}
+
+# e2e_game EXPR...: the values of C expressions in the running game, on one line (gdb).
+e2e_game() {
+    local args=() e
+    for e in "$@"; do args+=(-ex "printf \"%d\\n\", $e"); done
+    gdb -p "$E2E_GAME_PID" -batch -nx "${args[@]}" 2>/dev/null | grep -E '^-?[0-9]+$' | paste -sd' '
+}

@@ -6,7 +6,6 @@
 set -u
 . "$(dirname "$0")/lib.sh"
 
-
 e2e_init
 e2e_wait_packs
 e2e_start_xvfb
@@ -14,18 +13,7 @@ dir=$(e2e_run_dir round)
 [ -f "$RUN_DIR/upds" ] && cp "$RUN_DIR/upds" "$dir/upds"
 trap 'cp "$dir/log.txt" "$ART/log.txt" 2>/dev/null; e2e_cleanup' EXIT
 
-# Right Shift alone: xdotool's Shift_R presses both Shifts.
-RTSH=$(xkbcomp -xkb "$DISPLAY" - 2>/dev/null | sed -n 's/^ *<RTSH> *= *\([0-9]*\);.*/\1/p' | head -1)
-[ -n "$RTSH" ] || RTSH=62
-shot() { e2e_screenshot "$ART/$1.png"; }
-# Once the game has warped its pointer to the centre, SDL's pointer is X's plus an offset.
-sync_pointer() {
-    local X Y SCREEN WINDOW
-    eval "$(xdotool getmouselocation --shell)"
-    offx=$((W / 2 - X)) offy=$((H / 2 - Y))
-}
-moveto() { timeout 10 xdotool mousemove $(($1 - offx)) $(($2 - offy)); sleep 0.15; }
-click() { moveto "$1" "$2"; timeout 10 xdotool mousedown 1; sleep 0.15; timeout 10 xdotool mouseup 1; sleep 0.2; }
+RTSH=$(e2e_right_shift)
 fly_counts() { sed -n 's/^time: .*, fly: \([0-9]*\), .*/\1/p' "$dir/log.txt"; }
 # Flies were seen and the last two once-a-second lines count none (in play one
 # spawns at least every 60 frames).
@@ -36,22 +24,20 @@ round_over() {
 e2e_start_game "$dir"
 e2e_wait_log "$dir" "INFO: Wystartowano" 120
 sleep 1
-read -r W H < <(sed -n 's/^OK  : init: Okno zrobione (\([0-9]*\)x\([0-9]*\)px)/\1 \2/p' "$dir/log.txt" | tail -1)
-[ -n "${W:-}" ] || fail "no window size in the log"
-sync_pointer
-shot menu
+e2e_sync_pointer
+e2e_shot menu
 
-click $((W / 2 - 60)) $((H / 2 - 40))
-sync_pointer
+e2e_click $((W / 2 - 60)) $((H / 2 - 40))
+e2e_sync_pointer
 sleep 3
 (for i in $(seq 1 12); do timeout 5 xdotool mousemove_relative -- 9 5; sleep 0.03; done) &
 wiggle=$!
 sleep 0.2
-shot round
+e2e_shot round
 wait "$wiggle"
-moveto $((W / 2)) $((H / 2))
+e2e_moveto $((W / 2)) $((H / 2))
 sleep 5  # at the normal pace flies reach the cursor, bump and bleed
-shot round_late
+e2e_shot round_late
 grep -q "^time: .*fly: [1-9]" "$dir/log.txt" || fail "no flies during the first seconds of the round"
 
 timeout 10 xdotool keydown "$RTSH"
@@ -63,22 +49,22 @@ until round_over; do
 done
 timeout 10 xdotool keyup "$RTSH"
 sleep 0.5
-shot end
+e2e_shot end
 
 e2e_key Escape
 sleep 0.5
 # A trail over the menu, left to die out (20 frames), then Escape: a full flip of the same scene.
-for i in 1 2 3 4 5 6; do moveto $((W / 2 + 100 + 10 * i)) $((H / 2 + 50)); done
+for i in 1 2 3 4 5 6; do e2e_moveto $((W / 2 + 100 + 10 * i)) $((H / 2 + 50)); done
 sleep 1.5
-shot menu_dirty
+e2e_shot menu_dirty
 e2e_key Escape
 sleep 0.5
-shot menu_full
+e2e_shot menu_full
 diff_px=$(compare -metric AE "$ART/menu_dirty.png" "$ART/menu_full.png" null: 2>&1 | cut -d' ' -f1)
 [ "$diff_px" = "0" ] || fail "the menu's dirty frames differ from a full flip in $diff_px pixels"
 
 # In a round a click would fire instead: quitting also shows that Escape reached the menu.
-click $((W / 2 + 60)) $((H / 2 - 40))
+e2e_click $((W / 2 + 60)) $((H / 2 - 40))
 e2e_wait_exit 30
 [ "$E2E_STATUS" = 0 ] || fail "the game ended with $E2E_STATUS"
 grep -q "^INFO: Stop$" "$dir/log.txt" || fail "no 'INFO: Stop' at the end of the log"

@@ -43,45 +43,23 @@ start_server() {
 stop_server() { kill "$server_pid" && wait "$server_pid"; }
 
 e2e_start_xvfb
-# Right Shift alone: xdotool's Shift_R presses both Shifts.
-RTSH=$(xkbcomp -xkb "$DISPLAY" - 2>/dev/null | sed -n 's/^ *<RTSH> *= *\([0-9]*\);.*/\1/p' | head -1)
-[ -n "$RTSH" ] || RTSH=62
-shot() { e2e_screenshot "$ART/$1.png"; }
-# Once the game has warped its pointer to the centre, SDL's pointer is X's plus an offset.
-sync_pointer() {
-    local X Y SCREEN WINDOW
-    eval "$(xdotool getmouselocation --shell)"
-    offx=$((W / 2 - X)) offy=$((H / 2 - Y))
-}
-click() {
-    xdotool mousemove $(($1 - offx)) $(($2 - offy))
-    sleep 0.2
-    xdotool mousedown 1
-    sleep 0.15
-    xdotool mouseup 1
-    sleep 0.2
-}
+RTSH=$(e2e_right_shift)
 waitfor() {  # waitfor SECONDS COMMAND...
     local end=$((SECONDS + $1))
     shift
     until "$@"; do [ "$SECONDS" -ge "$end" ] && return 1; sleep 0.1; done
 }
-game() {  # game EXPR...: each expression's value in the running game
-    local args=()
-    for e in "$@"; do args+=(-ex "printf \"%d\\n\", $e"); done
-    gdb -p "$E2E_GAME_PID" -batch -nx "${args[@]}" 2>/dev/null | grep -E '^-?[0-9]+$'
-}
 panel() {
     gdb -p "$E2E_GAME_PID" -batch -nx -ex 'printf "%s\n", panelText.text._M_dataplus._M_p' 2>/dev/null |
         sed -n '/^Pokonanych\|^Czas\|^Muchy/,$p' | grep -v '^\[Inferior'
 }
-state_is() { [ "$(game '(int)gameState' | tr '\n' ' ')" = "$1 " ]; }
-sub_is() { [ "$(game '(int)gameState' '(int)subState' | tr '\n' ' ')" = "$1 $2 " ]; }
+state_is() { [ "$(e2e_game '(int)gameState')" = "$1" ]; }
+sub_is() { [ "$(e2e_game '(int)gameState' '(int)subState')" = "$1 $2" ]; }
 # From the menu to the end of a round, leaving the game on the nick entry.
 play_round() {
-    click $((W / 2 - 60)) $((H / 2 - 40))
+    e2e_click $((W / 2 - 60)) $((H / 2 - 40))
     waitfor 10 state_is 1 || fail "the start button did not start a round"
-    sync_pointer
+    e2e_sync_pointer
     xdotool keydown "$RTSH"
     waitfor 240 sub_is 3 0 || fail "the round did not end"
     xdotool keyup "$RTSH"
@@ -92,15 +70,14 @@ start_server
 RUN_DIR=$GAME_DIR e2e_start_game "$dir"
 e2e_wait_log "$dir" "INFO: Wystartowano" 60
 sleep 1
-read -r W H < <(sed -n 's/^OK  : init: Okno zrobione (\([0-9]*\)x\([0-9]*\)px)/\1 \2/p' "$dir/log.txt" | tail -1)
-sync_pointer
+e2e_sync_pointer
 cd "$dir" || exit 1
 
 # ---- A round, a nick, the score sent and shown ------------------------------
 play_round
-read -r kills ticks < <(game kills roundTicks | tr '\n' ' ')
+read -r kills ticks < <(e2e_game kills roundTicks)
 [ "${ticks:-0}" -gt 0 ] || fail "no frames counted: kills=$kills ticks=$ticks"
-shot roundend
+e2e_shot roundend
 e2e_combo Shift_L k
 e2e_key o
 e2e_key t
@@ -113,11 +90,11 @@ table=$(curl -s -m 5 "$URL/bzykolot4.wtf")
 [ "$(cat dl.txt)" = "$table" ] || fail "dl.txt '$(cat dl.txt)' differs from the server's '$table'"
 grep -q " GET /bzykolot4.wtf 200$" "$E2E_SCRATCH/server.log" || fail "the table was not fetched with a GET"
 [ "$(panel)" = "$(printf 'Czas:\n01.\t Kot\t %d' $((ticks / 62)))" ] || fail "time view: $(panel)"
-shot scores_time
+e2e_shot scores_time
 e2e_key space
 waitfor 5 sub_is 2 -1 || fail "the view did not settle after the key"
 [ "$(panel)" = "$(printf 'Muchy:\n01.\t Kot\t %d' "$kills")" ] || fail "flies view: $(panel)"
-shot scores_flies
+e2e_shot scores_flies
 ! cmp -s "$ART/scores_time.png" "$ART/scores_flies.png" || fail "the two views look the same"
 
 # ---- Failure road: no server, then the server back and Enter ----------------
@@ -125,12 +102,12 @@ stop_server
 e2e_key Escape
 waitfor 5 state_is 0 || fail "Escape did not return to the menu"
 play_round
-read -r kills ticks < <(game kills roundTicks | tr '\n' ' ')
+read -r kills ticks < <(e2e_game kills roundTicks)
 [ "$(panel | tail -1)" = "Wpisz nick: Kot" ] || fail "the nick was not kept for the next round: $(panel)"
 e2e_key Return
 waitfor 15 sub_is 3 4 || fail "a post without a server did not fail"
 [ "$(panel | tail -1)" = "Nie udalo sie wyslac. Wyslac ponownie? (Enter/Escape)" ] || fail "failure message: $(panel)"
-shot post_failed
+e2e_shot post_failed
 start_server
 e2e_key Return
 waitfor 30 sub_is 2 -1 || fail "the retried post did not reach the score screen"
