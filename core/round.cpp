@@ -20,18 +20,12 @@ int32_t kills = 0;
 int32_t roundTicks = 0;
 
 void resetRound() {
-    for (int32_t& a : ammo) a = 0;
+    resetArsenal();  // empty stock, nothing armed, ring closed, both delays -1
     gameState = StateMenu;
     health = 6;
     kills = 0;
     roundTicks = 0;
-
-    selectedWeapon = -1;
-    hoverWeapon = -1;
     menuChoice = -1;
-    ringOpen = false;
-    weaponDelay = -1;
-    fireDelay = -1;
 
     SDL_WarpMouse(static_cast<Uint16>(screen->w / 2), static_cast<Uint16>(screen->h / 2));
     SDL_GetMouseState(&mouseX, &mouseY);
