@@ -3,14 +3,25 @@
 #include "media/sound.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <new>
 
-#include "media/resfile.h"
+#include "base/resfile.h"
 
-SoundChannel channels[kSoundChannels] = {};
+SoundChannel channels[kSoundChannels];
+SDL_AudioSpec audioSpec;
 
 static Resfile sfxPack;
+
+void fillAudioSpec() {
+    memset(&audioSpec, 0, sizeof audioSpec);
+    audioSpec.freq = 22050;
+    audioSpec.format = AUDIO_S16LSB;
+    audioSpec.channels = 2;
+    audioSpec.samples = 1024;
+    audioSpec.callback = audioCallback;
+    audioSpec.userdata = nullptr;
+}
 
 size_t convertBufferSize(uint32_t wavLength, int lengthMultiplier) {
     if (lengthMultiplier < 1) return 0;
@@ -52,18 +63,16 @@ void PlaySound(const char* name) {
     if (slot < 0) return;
 
     SDL_ClearError();
-    char* buffer = sfxPack.load("data/sfx.pkf", name, -1);
     SDL_AudioSpec wav;
     Uint8* samples = nullptr;
     Uint32 length = 0;
     bool loaded = false;
-    if (buffer) {
-        loaded = SDL_LoadWAV_RW(SDL_RWFromMem(buffer, static_cast<int>(sfxPack.size())), 1, &wav, &samples,
+    if (auto bytes = sfxPack.load("data/sfx.pkf", name, -1)) {
+        loaded = SDL_LoadWAV_RW(SDL_RWFromMem(bytes->data(), static_cast<int>(bytes->size())), 1, &wav, &samples,
                                 &length) != nullptr;
     } else {
         SDL_SetError("no entry in data/sfx.pkf");
     }
-    delete[] buffer;
     if (!loaded) {
         dropSound(name);
         return;
@@ -78,27 +87,32 @@ void PlaySound(const char* name) {
         dropSound(name);
         return;
     }
-    const size_t size = convertBufferSize(length, cvt.len_mult);
-    Uint8* converted = size ? static_cast<Uint8*>(malloc(size)) : nullptr;
+    std::unique_ptr<Uint8[]> converted;
+    if (const size_t size = convertBufferSize(length, cvt.len_mult)) {
+        try {
+            converted = std::make_unique<Uint8[]>(size);
+        } catch (const std::bad_alloc&) {
+            // stays null: dropped below
+        }
+    }
     if (!converted) {
         SDL_SetError("Out of memory for %u bytes of converted sound", static_cast<unsigned>(length));
         SDL_FreeWAV(samples);
         dropSound(name);
         return;
     }
-    memcpy(converted, samples, length);
-    cvt.buf = converted;
+    memcpy(converted.get(), samples, length);
+    cvt.buf = converted.get();
     cvt.len = static_cast<int>(length);
     SDL_ConvertAudio(&cvt);
     SDL_FreeWAV(samples);
 
     // The slot is free, so the callback reads none of its old data.
-    free(channels[slot].data);
-    channels[slot].data = nullptr;
+    channels[slot].data.reset();
 
     SDL_LockAudio();
     channels[slot].pos = 0;
-    channels[slot].data = converted;
+    channels[slot].data = std::move(converted);
     channels[slot].len = cvt.len_cvt;
     SDL_UnlockAudio();
 }
@@ -108,7 +122,7 @@ void audioCallback(void*, Uint8* stream, int length) {
         int32_t amount = ch.len - ch.pos;
         if (amount > length) amount = length;
         if (amount <= 0) continue;
-        SDL_MixAudio(stream, ch.data + ch.pos, static_cast<Uint32>(amount), SDL_MIX_MAXVOLUME);
+        SDL_MixAudio(stream, ch.data.get() + ch.pos, static_cast<Uint32>(amount), SDL_MIX_MAXVOLUME);
         ch.pos += amount;
     }
 }

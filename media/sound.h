@@ -3,17 +3,23 @@
 #include <SDL/SDL.h>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 // One playback slot; free when pos == len.
 struct SoundChannel {
-    Uint8* data;  // converted samples (malloc), kept until the slot is reused
-    int32_t pos;  // bytes already mixed
-    int32_t len;  // bytes of converted data
+    std::unique_ptr<Uint8[]> data;  // converted samples, kept until the slot is reused
+    int32_t pos = 0;                // bytes already mixed
+    int32_t len = 0;                // bytes of converted data
 };
 
 // ---- Mixer state, shared with the audio thread ----------------------------
 constexpr int kSoundChannels = 32;
 extern SoundChannel channels[kSoundChannels];  // published under SDL_LockAudio
+extern SDL_AudioSpec audioSpec;                // the mixer's output, set by fillAudioSpec
+
+// The one output format of the mixer: 22050 Hz, S16LSB, stereo, 1024-sample
+// buffers, audioCallback, into `audioSpec`.
+void fillAudioSpec();
 
 // WAV sample rates SDL 1.2 converts safely to 22050 Hz (outside them its
 // converter loops or overruns its filter table).

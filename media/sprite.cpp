@@ -1,25 +1,25 @@
 // Sprites: loading from the graphics pack, the registry, drawing frames.
 #include "media/sprite.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 
-#include "core/game.h"
-#include "media/resfile.h"
-#include "scores/parser.h"
+#include "base/parser.h"
+#include "base/resfile.h"
+#include "media/video.h"
 
 SpriteMap sprites;
+
+Sprite* findSprite(const std::string& name) { return sprites[name].get(); }
 
 // Reused for every sprite of the pack.
 static Resfile gfxPack;
 static Parser lineParser;
 static Parser fieldParser;
 
-static void release(Sprite* sprite) {
-    delete[] sprite->mask;
-    sprite->anims.clear();
-    if (sprite->bitmap) SDL_FreeSurface(sprite->bitmap);
-    delete sprite;
+Sprite::~Sprite() {
+    if (bitmap) SDL_FreeSurface(bitmap);
 }
 
 static bool endsWithBmp(const std::string& name) {
@@ -56,12 +56,10 @@ void Sprite::load(const char* packName, SpriteMap& registry) {
         }
         Sprite* sprite = nullptr;
         try {
-            sprite = new Sprite;
-            Sprite*& slot = registry[name];
-            if (slot) release(slot);  // a later entry of the same name wins
-            slot = sprite;
+            auto made = std::make_unique<Sprite>();
+            sprite = made.get();
+            registry[name] = std::move(made);  // a later entry of the same name wins
         } catch (const std::bad_alloc&) {
-            delete sprite;
             printf("FAIL: Sprite.load: Nie udalo sie dodac sprite do mapy (%s)\n", name.c_str());
             continue;
         }
@@ -85,22 +83,20 @@ void Sprite::clear(SpriteMap& registry) {
             printf("FAIL: Sprite.clear: NULL (%s)\n", entry.first.c_str());
             continue;
         }
-        release(entry.second);
-        entry.second = nullptr;
+        entry.second.reset();
     }
     registry.clear();
     printf("OK  : Sprite.load: Skasowano grafiki\n");
 }
 
 bool Sprite::loadGfx(const char* name, Sprite* sprite) {
-    char* buffer = gfxPack.load("", name, -1);
+    auto bytes = gfxPack.load("", name, -1);
     SDL_Surface* decoded = nullptr;
-    if (buffer) decoded = SDL_LoadBMP_RW(SDL_RWFromMem(buffer, static_cast<int>(gfxPack.size())), 1);
+    if (bytes) decoded = SDL_LoadBMP_RW(SDL_RWFromMem(bytes->data(), static_cast<int>(bytes->size())), 1);
     if (decoded) {
         sprite->bitmap = SDL_DisplayFormatAlpha(decoded);
         SDL_FreeSurface(decoded);
     }
-    delete[] buffer;
     if (!sprite->bitmap) {
         printf("FAIL: Sprite.loadGfx: Nie udalo sie wczytac grafiki (%s)\n", name);
         return false;
@@ -145,26 +141,25 @@ static void writeAlpha(SDL_Surface* s, const uint8_t* alpha) {
 
 bool Sprite::loadAlpha(const char* alphaName, Sprite* sprite) {
     SDL_Surface* bitmap = sprite->bitmap;
-    char* buffer = gfxPack.load("", alphaName, -1);
-    if (!buffer) {
+    const auto alpha = gfxPack.load("", alphaName, -1);
+    if (!alpha) {
         writeAlpha(bitmap, nullptr);
         return true;
     }
     const uint64_t pixels = static_cast<uint64_t>(bitmap->w) * static_cast<uint64_t>(bitmap->h);
-    if (gfxPack.size() != pixels) {
+    if (alpha->size() != pixels) {
         printf("FAIL: Sprite.loadAlpha: Niezgodne wielkosci obrazow (%s)\n", alphaName);
-        delete[] buffer;
         return false;
     }
-    writeAlpha(bitmap, reinterpret_cast<const uint8_t*>(buffer));
-    delete[] buffer;
+    writeAlpha(bitmap, reinterpret_cast<const uint8_t*>(alpha->data()));
     return true;
 }
 
 bool Sprite::loadMask(Sprite* sprite) {
     const size_t size = static_cast<size_t>(sprite->bitmap->w) * static_cast<size_t>(sprite->bitmap->h);
-    sprite->mask = new (std::nothrow) uint8_t[size]();
-    if (!sprite->mask) {
+    try {
+        sprite->mask.assign(size, 0);
+    } catch (const std::bad_alloc&) {
         printf("FAIL: Sprite.loadMask: Nie udalo sie zajac miejsca na maske\n");
         return false;
     }
@@ -172,13 +167,12 @@ bool Sprite::loadMask(Sprite* sprite) {
 }
 
 bool Sprite::loadAnim(const char* animName, Sprite* sprite) {
-    char* buffer = gfxPack.load("", animName, -1);
-    if (!buffer) {
+    const auto bytes = gfxPack.load("", animName, -1);
+    if (!bytes) {
         printf("FAIL: Sprite.loadAnim: Nie udalo sie wczytac informacji o animacjach (%s)\n", animName);
         return false;
     }
-    lineParser.setText(buffer);  // up to the first 0 byte
-    delete[] buffer;
+    lineParser.setText(std::string(bytes->begin(), std::find(bytes->begin(), bytes->end(), '\0')));
     for (int32_t line = 0; line < lineParser.count(); ++line) {
         fieldParser.setText(lineParser.show(line));
         const int32_t fields = fieldParser.count();
@@ -234,7 +228,7 @@ void Sprite::print(Sprite* sprite, uint32_t animIndex, int32_t frame, int32_t x,
 }
 
 uint8_t maskAt(const Sprite* sprite, int32_t x, int32_t y) {
-    if (!sprite || !sprite->mask || !sprite->bitmap) return 0;
+    if (!sprite || sprite->mask.empty() || !sprite->bitmap) return 0;
     if (x < 0 || y < 0 || x >= sprite->bitmap->w || y >= sprite->bitmap->h) return 0;
     return sprite->mask[static_cast<size_t>(y) * sprite->bitmap->w + x];
 }

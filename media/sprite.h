@@ -4,6 +4,7 @@
 #include <SDL/SDL.h>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,14 +19,20 @@ struct Anim {
 };
 
 struct Sprite;
-// Registry by entry name. Looking up a missing name with [] inserts it with a
-// null sprite, which stays until the registry is cleared.
-using SpriteMap = std::map<std::string, Sprite*>;
+// Registry by entry name; it owns its sprites, everyone else borrows them.
+// Looking up a missing name with [] inserts it with a null sprite, which stays
+// until the registry is cleared.
+using SpriteMap = std::map<std::string, std::unique_ptr<Sprite>>;
 
 struct Sprite {
+    Sprite() = default;
+    ~Sprite();  // frees the bitmap
+    Sprite(const Sprite&) = delete;
+    Sprite& operator=(const Sprite&) = delete;
+
     std::vector<Anim> anims;
-    SDL_Surface* bitmap = nullptr;  // screen layout with 8-bit alpha
-    uint8_t* mask = nullptr;        // w*h bytes, all 0
+    SDL_Surface* bitmap = nullptr;  // screen layout with 8-bit alpha; owned
+    std::vector<uint8_t> mask;      // w*h bytes, all 0
 
     // Fills the registry from every "*bmp" entry of the pack (clearing it first).
     static void load(const char* packName, SpriteMap& registry);
@@ -49,3 +56,7 @@ uint8_t maskAt(const Sprite* sprite, int32_t x, int32_t y);
 
 // ---- Sprite registry of the game ----------------------------------------
 extern SpriteMap sprites;  // all sprites of "data/gfx.pkf", by entry name
+
+// The registry's sprite of that name, or null (a missing name is then kept in
+// the registry without a sprite, as every lookup of the game does).
+Sprite* findSprite(const std::string& name);

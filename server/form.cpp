@@ -1,12 +1,5 @@
 #include "server/form.h"
 
-#include <cstring>
-#include <memory>
-
-#include "scores/md5.h"
-
-const char* const scoreSalt = "niebieskiparasolnadrzewa";
-
 namespace {
 
 int hexValue(char c) {
@@ -65,29 +58,6 @@ std::optional<std::map<std::string, std::string>> parseForm(const std::string& b
     return fields;
 }
 
-bool parseCount(const std::string& text, int32_t* value) {
-    if (text.empty() || text.size() > 10) return false;
-    if (text.size() > 1 && text[0] == '0') return false;
-    int64_t v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + (c - '0');
-    }
-    if (v > INT32_MAX) return false;
-    *value = static_cast<int32_t>(v);
-    return true;
-}
-
-bool validNick(const std::string& nick) {
-    if (nick.empty() || nick.size() > 31) return false;
-    for (char c : nick) {
-        bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                  c == '_';
-        if (!ok) return false;
-    }
-    return true;
-}
-
 Verdict checkScore(const std::string& body) {
     Verdict v;
     auto form = parseForm(body);
@@ -95,12 +65,11 @@ Verdict checkScore(const std::string& body) {
         v.message = "Zly formularz";
         return v;
     }
-    static const char* const keys[] = {"wysyl", "wersja", "nick", "muchy", "czas", "md5"};
     if (form->size() != 6) {
         v.message = "Zle pola";
         return v;
     }
-    for (const char* k : keys) {
+    for (const char* k : kScoreFields) {
         if (!form->count(k)) {
             v.message = std::string("Brak pola ") + k;
             return v;
@@ -125,17 +94,14 @@ Verdict checkScore(const std::string& body) {
         v.message = "Zly skrot";
         return v;
     }
-    // The numbers are canonical, so their text is exactly what "%d" gave the game.
-    std::string signature = (*form)["muchy"] + nick + (*form)["czas"] + scoreSalt;
-    std::unique_ptr<char[]> digest(
-        md5Hex(reinterpret_cast<const uint8_t*>(signature.data()),
-               static_cast<int>(signature.size())));
-    if (!digest) {
+    // The numbers are canonical, so "%d" of them is the text the game signed.
+    const std::string digest = scoreDigest(v.score.flies, nick, v.score.time);
+    if (digest.empty()) {
         v.status = 500;
         v.message = "Brak pamieci";
         return v;
     }
-    if (md5 != digest.get()) {
+    if (md5 != digest) {
         v.status = 403;
         v.message = "Zly podpis";
         return v;

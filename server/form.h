@@ -6,11 +6,10 @@
 #include <optional>
 #include <string>
 
-// The salt the game appends to "%d%s%d" (flies, nick, frames) before hashing.
-extern const char* const scoreSalt;
+#include "base/signature.h"
 
 struct Score {
-    std::string nick;  // 1-31 of [A-Za-z0-9_]
+    std::string nick;  // a validNick
     int32_t flies = 0;
     int32_t time = 0;  // frames survived
 };
@@ -28,12 +27,6 @@ struct Verdict {
 // "%XX" and "+". Empty result for a body that is not such a form (bad escape,
 // a key given twice, a pair without "=").
 std::optional<std::map<std::string, std::string>> parseForm(const std::string& body);
-
-// A canonical non-negative 32-bit decimal: "0", or digits without a leading
-// zero up to 2147483647. Writes the value on success.
-bool parseCount(const std::string& text, int32_t* value);
-
-bool validNick(const std::string& nick);
 
 // Applies every rule to one posted body.
 Verdict checkScore(const std::string& body);

@@ -14,11 +14,12 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
-#include "media/resfile.h"
+#include "base/resfile.h"
 
 namespace {
 
@@ -32,10 +33,10 @@ int fail(const std::string& why) {
 
 // An entry name as one line of text: control bytes (a corrupt or hostile name
 // may hold line breaks or zeros) are written as \xNN.
-std::string shown(const PackEntry& e) {
+std::string shown(std::string_view name) {
     std::string out;
-    for (uint32_t i = 0; i < e.nameLen; ++i) {
-        const unsigned char c = static_cast<unsigned char>(e.name[i]);
+    for (const char ch : name) {
+        const unsigned char c = static_cast<unsigned char>(ch);
         if (c < 0x20 || c == 0x7f) {
             char hex[5];
             snprintf(hex, sizeof hex, "\\x%02x", c);
@@ -105,49 +106,25 @@ int create(const char* outPath, int nFiles, char** files) {
 
 // ---- reading --------------------------------------------------------------
 
-// Resfile logs to standard output; while a pack is read that goes to a
-// scratch file, so the listing (written to a copy of the real stdout) stays
-// clean and the first failure line can explain a refusal.
-class LogCatcher {
-public:
-    LogCatcher() {
-        fflush(stdout);
-        realOut_ = dup(STDOUT_FILENO);
-        scratch_ = tmpfile();
-        if (realOut_ < 0 || !scratch_) return;
-        dup2(fileno(scratch_), STDOUT_FILENO);
-        out_ = fdopen(realOut_, "w");
+// Why a pack that did not open is refused.
+std::string refusal(PackStatus status) {
+    switch (status) {
+    case PackStatus::NoHeader:
+        return "too short to be a pack";
+    case PackStatus::BadVersion:
+        return "not a pack of format 1 (wrong magic or version)";
+    case PackStatus::Truncated:
+        return "truncated or corrupt (the entry table runs past the end of the file)";
+    case PackStatus::NoMemory:
+        return "cannot be read (no memory for its entry table)";
+    default:
+        return "cannot be opened";
     }
-    ~LogCatcher() {
-        if (out_) fclose(out_);
-        if (scratch_) fclose(scratch_);
-    }
-    bool ok() const { return out_ != nullptr; }
-    FILE* out() { return out_; }
-    // The first "FAIL: " line Resfile wrote, without the prefix and line break.
-    std::string firstFailure() {
-        fflush(stdout);
-        rewind(scratch_);
-        char line[1024];
-        while (fgets(line, sizeof line, scratch_)) {
-            if (strncmp(line, "FAIL: ", 6) == 0) {
-                std::string s = line + 6;
-                while (!s.empty() && s.back() == '\n') s.pop_back();
-                return s;
-            }
-        }
-        return "";
-    }
-
-private:
-    int realOut_ = -1;
-    FILE* scratch_ = nullptr;
-    FILE* out_ = nullptr;
-};
+}
 
 // Opens the pack and checks that every record names a span inside the file.
 // Returns the entry count, or -1 after printing the reason.
-int32_t openChecked(Resfile& r, LogCatcher& log, const char* pack) {
+int32_t openChecked(Resfile& r, const char* pack) {
     struct stat st;
     if (stat(pack, &st) != 0) {
         fail(std::string(pack) + ": " + strerror(errno));
@@ -157,19 +134,13 @@ int32_t openChecked(Resfile& r, LogCatcher& log, const char* pack) {
         fail(std::string(pack) + ": not a regular file");
         return -1;
     }
-    const int32_t n = r.count(pack);
-    if (!r.ready()) {
-        const std::string why = log.firstFailure();
-        if (why.find("Brak naglowka") != std::string::npos)
-            fail(std::string(pack) + ": too short to be a pack");
-        else if (why.find("Nieobslugiwana wersja") != std::string::npos)
-            fail(std::string(pack) + ": not a pack of format 1 (wrong magic or version)");
-        else if (why.find("Resfile.count: NULL") != std::string::npos)
-            fail(std::string(pack) + ": truncated or corrupt (the entry table runs past the end of the file)");
-        else
-            fail(std::string(pack) + ": cannot be read (" + why + ")");
+    r.logs = false;  // the listing owns standard output; the status tells the reason
+    const PackStatus status = r.open(pack);
+    if (status != PackStatus::Ready) {
+        fail(std::string(pack) + ": " + refusal(status));
         return -1;
     }
+    const int32_t n = r.count(pack);
     for (int32_t i = 0; i < n; ++i) {
         if (!r.entryName(i)) {
             fail(std::string(pack) + ": entry " + std::to_string(i) + " has no name");
@@ -177,7 +148,7 @@ int32_t openChecked(Resfile& r, LogCatcher& log, const char* pack) {
         }
         if (!r.entryInFile(i)) {
             fail(std::string(pack) + ": corrupt: entry " + std::to_string(i) + " (" +
-                 shown(*r.entryAt(i)) + ") lies outside the file");
+                 shown(r.nameBytes(i)) + ") lies outside the file");
             return -1;
         }
     }
@@ -185,23 +156,20 @@ int32_t openChecked(Resfile& r, LogCatcher& log, const char* pack) {
 }
 
 int list(const char* pack) {
-    LogCatcher log;
-    if (!log.ok()) return fail("cannot set up output");
     Resfile r;
-    const int32_t n = openChecked(r, log, pack);
+    const int32_t n = openChecked(r, pack);
     if (n < 0) return 1;
     for (int32_t i = 0; i < n; ++i) {
         const PackEntry* e = r.entryAt(i);
-        fprintf(log.out(), "%u\t%s\n", e->size, shown(*e).c_str());
+        printf("%u\t%s\n", e->size, shown(r.nameBytes(i)).c_str());
     }
-    return fflush(log.out()) == 0 ? 0 : fail("cannot write the listing");
+    return fflush(stdout) == 0 ? 0 : fail("cannot write the listing");
 }
 
 // A name may only ever become one file directly inside DIR.
-bool safeName(const PackEntry& e) {
-    const std::string name(e.name, e.nameLen);
-    return !name.empty() && name != "." && name.find('/') == std::string::npos &&
-           name.find("..") == std::string::npos && name.find('\0') == std::string::npos;
+bool safeName(std::string_view name) {
+    return !name.empty() && name != "." && name.find('/') == std::string_view::npos &&
+           name.find("..") == std::string_view::npos && name.find('\0') == std::string_view::npos;
 }
 
 bool writeEntry(const std::string& path, const char* bytes, uint32_t size) {
@@ -221,27 +189,23 @@ bool writeEntry(const std::string& path, const char* bytes, uint32_t size) {
 }
 
 int extract(const char* pack, const char* dir) {
-    LogCatcher log;
-    if (!log.ok()) return fail("cannot set up output");
     Resfile r;
-    const int32_t n = openChecked(r, log, pack);
+    const int32_t n = openChecked(r, pack);
     if (n < 0) return 1;
     // Every name is checked before anything is written.
     for (int32_t i = 0; i < n; ++i) {
-        if (!safeName(*r.entryAt(i)))
+        if (!safeName(r.nameBytes(i)))
             return fail(std::string(pack) + ": refusing entry " + std::to_string(i) + " named \"" +
-                        shown(*r.entryAt(i)) + "\" (empty, or holding \"/\" or \"..\")");
+                        shown(r.nameBytes(i)) + "\" (empty, or holding \"/\" or \"..\")");
     }
     if (mkdir(dir, 0755) != 0 && errno != EEXIST) return fail(std::string(dir) + ": " + strerror(errno));
     struct stat st;
     if (stat(dir, &st) != 0 || !S_ISDIR(st.st_mode)) return fail(std::string(dir) + ": not a directory");
     for (int32_t i = 0; i < n; ++i) {
-        char* bytes = r.load("", r.entryName(i), i);
+        const auto bytes = r.load("", r.entryName(i), i);
         if (!bytes) return fail(std::string(pack) + ": cannot read entry " + r.entryName(i));
         const std::string path = std::string(dir) + "/" + r.entryName(i);
-        const bool ok = writeEntry(path, bytes, r.size());
-        delete[] bytes;
-        if (!ok) return fail(path + ": " + strerror(errno));
+        if (!writeEntry(path, bytes->data(), static_cast<uint32_t>(bytes->size()))) return fail(path + ": " + strerror(errno));
     }
     return 0;
 }

@@ -1,5 +1,5 @@
-// scene: runs the game's own frame steps on a prepared scene, to look at the
-// weapons frame by frame and to time the frame.
+// scene: runs the game's own start-up, round reset and frame on a prepared
+// scene, to look at the weapons frame by frame and to time the frame.
 //
 //   scene NAME [--size WxH] [--frames N] [--seed S] [--shots DIR] [--shot-every K]
 //              [--ring] [--raw-shots] [--budget N] [--run DIR] [--log FILE]
@@ -28,19 +28,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "core/arsenal.h"
-#include "core/game.h"
-#include "core/input.h"
-#include "core/round.h"
-#include "core/timing.h"
-#include "media/sound.h"
-#include "media/sprite.h"
-#include "world/dirty.h"
+#include "game/arsenal.h"
+#include "game/cursor.h"
+#include "game/frame.h"
+#include "game/game.h"
+#include "game/round.h"
+#include "media/dirty.h"
+#include "media/events.h"
+#include "media/video.h"
 #include "world/objects.h"
-#include "world/weapon.h"
 
 namespace {
 
@@ -60,8 +60,6 @@ struct Options {
 
 const char* const kScenes[] = {"swarm",    "swarm2000",  "flame",    "bomb", "airstrike",
                                "concrete", "armageddon", "bzykolot", "all",  "idle"};
-const char* const kIconFiles[6] = {"wep_bomb.bmp",     "wep_flame.bmp",      "wep_airstrike.bmp",
-                                   "wep_concrete.bmp", "wep_armageddon.bmp", "wep_bzykolot.bmp"};
 
 void usage() {
     fprintf(stderr,
@@ -288,22 +286,6 @@ void fire(const std::string& scene) {
     fireStep(true);
 }
 
-void resetScene() {
-    clearObjects();
-    for (int32_t& n : ammo) n = 0;
-    selectedWeapon = -1;
-    hoverWeapon = -1;
-    ringOpen = false;
-    fireDelay = 0;
-    weaponDelay = 0;
-    health = 6;
-    kills = 0;
-    roundTicks = 0;
-    gameState = StatePlay;
-    fullUpdate = true;
-    dirtyCount = 0;
-}
-
 void moveMouse(int32_t x, int32_t y) {
     SDL_WarpMouse(static_cast<Uint16>(x), static_cast<Uint16>(y));
     SDL_PumpEvents();
@@ -311,10 +293,81 @@ void moveMouse(int32_t x, int32_t y) {
     }
 }
 
-// One run of `frames` frames of the scene: the frame steps of the game in
-// their order, each phase timed.
+// The scene inside the game's frame: the cursor moved before the frame's
+// head, the scene's block in place of the state's (a round that never ends,
+// the swarm kept up, the weapons fired in the first frame), the ring held open
+// on request, the shot taken before presenting, no pacing. Each step is timed.
+class SceneProbe : public FrameProbe {
+public:
+    SceneProbe(const Options& o, const std::string& scene, int32_t swarm, Presented* shots)
+        : o_(o), scene_(scene), swarm_(swarm), shots_(shots) {}
+
+    bool before(FrameStep s) override {
+        if (s == StepHead && circling(scene_)) {
+            int32_t cx, cy;
+            cursorAt(scene_, frame_, cx, cy);
+            moveMouse(cx, cy);
+        }
+        if (s == StepPresent && shots_) shoot();
+        started_[s] = Clock::now();
+        switch (s) {
+        case StepState:
+            sceneBlock();
+            return false;
+        case StepRing:
+            if (!o_.ring) return true;
+            ringStep(true, false);
+            return false;
+        case StepPace:
+            return false;
+        default:
+            return true;
+        }
+    }
+
+    void after(FrameStep s) override { took_[s] = msBetween(started_[s], Clock::now()); }
+
+    // Adds the frame just run to `t`.
+    void record(Timings& t) {
+        t.clear.push_back(took_[StepClear]);
+        t.world.push_back(took_[StepState] + took_[StepWorld]);
+        t.hud.push_back(took_[StepCursorHead] + took_[StepDelays] + took_[StepRing] + took_[StepCursorDraw]);
+        t.present.push_back(took_[StepPresent]);
+        t.frame.push_back(t.clear.back() + t.world.back() + t.hud.back() + t.present.back());
+        ++frame_;
+    }
+
+private:
+    void sceneBlock() {
+        if (swarm_ > 0) {
+            // Stings cost health, but the scene's round never ends.
+            health = 6;
+            roundTicks += 1;
+            if (replenished(scene_)) topUp(swarm_);
+        }
+        if (frame_ == 0) fire(scene_);
+    }
+
+    void shoot() {
+        shots_->take(o_.raw);
+        if (frame_ % o_.shotEvery != 0) return;
+        char name[32];
+        snprintf(name, sizeof name, "/%04d.png", frame_);
+        if (!shots_->writePng(o_.shots + name)) fprintf(stderr, "scene: cannot write %s%s\n", o_.shots.c_str(), name);
+    }
+
+    const Options& o_;
+    const std::string scene_;
+    const int32_t swarm_;
+    Presented* shots_;
+    int32_t frame_ = 0;
+    Clock::time_point started_[FrameSteps];
+    double took_[FrameSteps] = {};
+};
+
+// One run of `frames` frames of the scene in a fresh round.
 Timings run(const Options& o, const std::string& scene, Peak& peak, Presented* shots) {
-    resetScene();
+    startRound();
     srand(o.seed);
     const int32_t swarm = fliesIn(scene);
     scatterFlies(swarm);
@@ -323,51 +376,11 @@ Timings run(const Options& o, const std::string& scene, Peak& peak, Presented* s
     moveMouse(cx, cy);
     mouseX = cx;
     mouseY = cy;
+    SceneProbe probe(o, scene, swarm, shots);
     Timings t;
     for (int32_t f = 0; f < o.frames; ++f) {
-        if (circling(scene)) {
-            cursorAt(scene, f, cx, cy);
-            moveMouse(cx, cy);
-        }
-        frameStart = SDL_GetTicks();
-        const auto t0 = Clock::now();
-        clearScreen();
-        const auto t1 = Clock::now();
-        cursorHead();
-        const auto t2 = Clock::now();
-        if (swarm > 0) {
-            // Stings cost health, but the scene's round never ends.
-            health = 6;
-            roundTicks += 1;
-            if (replenished(scene)) topUp(swarm);
-        }
-        if (f == 0) fire(scene);
-        worldPass();
-        const auto t3 = Clock::now();
-        delayStep();
-        if (o.ring) {
-            ringStep(true, false);
-        } else {
-            weaponRing();
-        }
-        cursorDraw();
-        const auto t4 = Clock::now();
-        if (shots) {
-            shots->take(o.raw);
-            if (f % o.shotEvery == 0) {
-                char name[32];
-                snprintf(name, sizeof name, "/%04d.png", f);
-                if (!shots->writePng(o.shots + name)) fprintf(stderr, "scene: cannot write %s%s\n", o.shots.c_str(), name);
-            }
-        }
-        const auto t5 = Clock::now();
-        presentFrame();
-        const auto t6 = Clock::now();
-        t.clear.push_back(msBetween(t0, t1));
-        t.world.push_back(msBetween(t2, t3));
-        t.hud.push_back(msBetween(t1, t2) + msBetween(t3, t4));
-        t.present.push_back(msBetween(t5, t6));
-        t.frame.push_back(t.clear.back() + t.world.back() + t.hud.back() + t.present.back());
+        runFrame(&probe);
+        probe.record(t);
         peak.take();
     }
     return t;
@@ -375,58 +388,30 @@ Timings run(const Options& o, const std::string& scene, Peak& peak, Presented* s
 
 // ---- Start-up ---------------------------------------------------------------------
 
-// Video, audio, sprites and the budget as the game's start-up sets them up,
-// in a window of the asked size. False with a message on standard error.
-bool prepare(const Options& o) {
-    if (SDL_Init(SDL_INIT_VIDEO) < 0) {
-        fprintf(stderr, "scene: SDL_Init: %s\n", SDL_GetError());
-        return false;
+// The game's start-up in a window of the asked size. False with a message on
+// standard error.
+bool start(const Options& o) {
+    StartOptions start;
+    start.videoFlags = 0;
+    start.width = o.w;
+    start.height = o.h;
+    start.budget = o.budget;
+    // Measured as the game measures it, without touching the game's "upds".
+    char path[] = "/tmp/scene-upds-XXXXXX";
+    if (o.budget <= 0) {
+        const int fd = mkstemp(path);
+        if (fd >= 0) close(fd);
+        start.budgetFile = path;
     }
-    fillAudioSpec();
-    if (SDL_OpenAudio(&audioSpec, nullptr) < 0) {
-        fprintf(stderr, "scene: SDL_OpenAudio: %s\n", SDL_GetError());
-        return false;
-    }
-    SDL_PauseAudio(0);
-    screen = SDL_SetVideoMode(o.w, o.h, 32, 0);
-    if (!screen) {
-        fprintf(stderr, "scene: SDL_SetVideoMode %dx%d: %s\n", o.w, o.h, SDL_GetError());
+    const int failure = startGame(start);
+    if (o.budget <= 0) unlink(path);
+    if (failure) {
+        fprintf(stderr, "scene: the game's start-up failed with exit code %d (see %s): %s\n", failure,
+                o.log.c_str(), SDL_GetError());
         return false;
     }
     SDL_WM_SetCaption("Bzykolot 2 scene", nullptr);
-    SDL_ShowCursor(0);
-    Sprite::load("data/gfx.pkf", sprites);
-    cursorSprite = sprites["kursor.bmp"];
-    flySprite = sprites["mucha01.bmp"];
-    bool complete = cursorSprite && flySprite;
-    for (int i = 0; i < 6; ++i) complete = (weaponIcons[i] = sprites[kIconFiles[i]]) && complete;
-    if (!complete) {
-        fprintf(stderr, "scene: the cursor, fly or weapon icon sprites are missing from data/gfx.pkf\n");
-        return false;
-    }
-    halfCursorAnims = animCount(cursorSprite) / 2;
-    hudText = Text(0, 0, sprites["font_00.bmp"], "", 96, 12, 0);
-    if (o.budget > 0) {
-        maxUpdates = o.budget;
-    } else {
-        // Measured as the game measures it, without touching the game's "upds".
-        char path[] = "/tmp/scene-upds-XXXXXX";
-        const int fd = mkstemp(path);
-        if (fd >= 0) close(fd);
-        getMaxUpdatesFrom(path, benchmark);
-        unlink(path);
-    }
-    dirtyRects = new SDL_Rect[static_cast<size_t>(std::max(maxUpdates, 1))];
     return true;
-}
-
-void shutdown() {
-    clearObjects();
-    Sprite::clear(sprites);
-    delete[] dirtyRects;
-    dirtyRects = nullptr;
-    SDL_CloseAudio();
-    SDL_Quit();
 }
 
 void report(const Timings& t, const Peak& peak, double floorMs) {
@@ -465,7 +450,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     setbuf(stdout, nullptr);
-    if (!prepare(o)) return 1;
+    if (!start(o)) return 1;
     char driver[32] = "?";
     SDL_VideoDriverName(driver, sizeof driver);
     fprintf(stderr, "scene %s: %dx%d, %d frames, seed %u, video driver %s, budget %d rectangles\n",
@@ -474,10 +459,11 @@ int main(int argc, char** argv) {
     Peak idlePeak;
     const Timings idle = run(o, "idle", idlePeak, nullptr);
     Peak peak;
-    Presented* shots = o.shots.empty() ? nullptr : new Presented;
-    const Timings scene = run(o, o.scene, peak, shots);
-    delete shots;
-    shutdown();
+    std::unique_ptr<Presented> shots;
+    if (!o.shots.empty()) shots = std::make_unique<Presented>();
+    const Timings scene = run(o, o.scene, peak, shots.get());
+    shots.reset();
+    shutdownGame();
 
     fflush(stdout);
     dup2(results, 1);

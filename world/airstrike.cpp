@@ -37,6 +37,6 @@ void Airstrike::move() {
     if (!finished) return;
     const int32_t bx = static_cast<int32_t>(x);
     const int32_t by = static_cast<int32_t>(y);
-    spawnExplosion(bx, by, findSprite("wybuch01.bmp"), accel, drag, 25, true);
+    spawnExplosion(bx, by, findSprite("wybuch01.bmp"), accel, drag, kStrikeDamage, true);
     spawnDebris(bx, by, accel, drag);
 }

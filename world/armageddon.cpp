@@ -5,6 +5,7 @@
 
 #include "media/sound.h"
 #include "media/sprite.h"
+#include "media/video.h"
 #include "world/objects.h"
 
 std::unique_ptr<Armageddon> makeMeteor(int32_t tx, int32_t ty, int32_t gen, Sprite* sprite,
@@ -41,7 +42,7 @@ void Armageddon::move() {
         if (timer % 10 == 0) {
             int32_t ex, ey;
             nearMeteor(*this, ex, ey);
-            spawnExplosion(ex, ey, findSprite("wybuch01.bmp"), accel, drag, 0, false);
+            spawnExplosion(ex, ey, findSprite("wybuch01.bmp"), accel, drag, kHarmless, false);
         }
     }
     markBox(*this);
@@ -50,7 +51,7 @@ void Armageddon::move() {
         fly->setHP(0);
         int32_t ex, ey;
         nearMeteor(*this, ex, ey);
-        spawnExplosion(ex, ey, findSprite("wybuch01.bmp"), accel, drag, 40, true);
+        spawnExplosion(ex, ey, findSprite("wybuch01.bmp"), accel, drag, kMeteorDamage, true);
         finished = true;
     }
     if (timer <= 4 && !finished) {

@@ -5,6 +5,7 @@
 
 #include "media/sound.h"
 #include "media/sprite.h"
+#include "media/video.h"
 #include "world/objects.h"
 
 void Bomb::move() {
@@ -23,7 +24,7 @@ void Bomb::move() {
                 x - static_cast<float>(rollMod(2 * spreadX)) + static_cast<float>(spreadX));
             const int32_t ey = static_cast<int32_t>(
                 y - static_cast<float>(rollMod(2 * spreadY)) + static_cast<float>(spreadY));
-            spawnExplosion(ex, ey, blast, accel, drag, 15, true);
+            spawnExplosion(ex, ey, blast, accel, drag, kBombDamage, true);
         }
     }
     if (timer > kBombHidden) draw();
@@ -46,6 +47,6 @@ void Flame::move() {
     const float left = x - static_cast<float>(half);
     const float right = x + static_cast<float>(half);
     for (auto& fly : flies) {
-        if (fly->getHP() >= 1 && fly->x > left && fly->x < right) fly->setHP(fly->getHP() - 2);
+        if (fly->getHP() >= 1 && fly->x > left && fly->x < right) fly->setHP(fly->getHP() - kFlameDamage);
     }
 }

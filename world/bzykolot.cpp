@@ -20,7 +20,7 @@ void Bzykolot::move() {
     if (timer % kFieldGlow == 0) {
         int32_t ex = static_cast<int32_t>(x - static_cast<float>(std::rand() % 128) + 64.0);
         int32_t ey = static_cast<int32_t>(y - static_cast<float>(std::rand() % 128) + 64.0);
-        Explosion* glow = spawnExplosion(ex, ey, findSprite("bzykolot.bmp"), accel, drag, 0, false);
+        Explosion* glow = spawnExplosion(ex, ey, findSprite("bzykolot.bmp"), accel, drag, kHarmless, false);
         if (glow) {
             ex = static_cast<int32_t>(glow->x);
             ey = static_cast<int32_t>(glow->y);

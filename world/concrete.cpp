@@ -2,6 +2,7 @@
 
 #include "media/sound.h"
 #include "media/sprite.h"
+#include "media/video.h"
 #include "world/objects.h"
 
 void Concrete::move() {

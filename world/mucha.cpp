@@ -7,12 +7,17 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "core/game.h"
-#include "core/round.h"
+#include "media/dirty.h"
+#include "media/events.h"
 #include "media/sound.h"
 #include "media/sprite.h"
-#include "world/dirty.h"
 #include "world/objects.h"
+
+int32_t kills = 0;
+
+void countKill() { kills += 1; }
+
+void resetKills() { kills = 0; }
 
 // The fly's box with its top-left corner floored, as the fly is drawn.
 static void markFly(const Mucha& f) {
@@ -31,7 +36,7 @@ Mucha::~Mucha() {
 
 void Mucha::setHP(int32_t n) {
     if (hp >= 1 && n < 1) {
-        kills += 1;
+        countKill();
         PlaySound("flybuzz.wav");
     }
     hp = n;
@@ -54,7 +59,7 @@ bool Mucha::hitsOtherFly() const {
 // Knocked or dead: falls faster and spins with the fall.
 static void tumble(Mucha& f) {
     f.vel.y = static_cast<float>(f.vel.y + 0.2);
-    f.angle = static_cast<float>(f.angle + f.vel.y * 3.14 / 180.0 * 0.5);
+    f.angle = static_cast<float>(f.angle + f.vel.y * kPi / 180.0 * 0.5);
 }
 
 static void dampX(Mucha& f) {
@@ -98,7 +103,7 @@ void Mucha::move() {
 
     if (sprite != nullptr) {
         int32_t count = animCount(sprite);
-        int32_t d = static_cast<int32_t>(static_cast<float>(angle * 180) / 3.14 + 180);
+        int32_t d = static_cast<int32_t>(static_cast<float>(angle * 180) / kPi + 180);
         int32_t s = (d * 32) / 360;
         s = s % count;
         uint32_t i = static_cast<uint8_t>(2 * s + (hp < 1 ? 1 : 0));

@@ -1,6 +1,17 @@
 // The fly: chases the cursor, tumbles when stunned, falls spinning when dead.
 #pragma once
+#include <cstdint>
+
 #include "world/object.h"
+
+// ---- Flies beaten -------------------------------------------------------------
+// Flies beaten this round: every living fly set below 1 hit point counts one
+// (setHP), a sting one more (countKill). The game changes it only through the
+// two functions below.
+extern int32_t kills;
+
+void countKill();   // one more beaten fly
+void resetKills();  // a new round, or a score sent
 
 class Mucha : public Object {
 public:
@@ -10,7 +21,7 @@ public:
 
     void move() override;
 
-    // A living fly set below 1 counts a kill and buzzes; then hp = n.
+    // A living fly set below 1 counts a kill (countKill) and buzzes; then hp = n.
     void setHP(int32_t n);
     int32_t getHP() const { return hp; }
     // n >= 0 stuns for n updates, otherwise for 40 + rand() % 40.

@@ -11,6 +11,19 @@ struct Vec2 {
     float y;
 };
 
+// ---- The world's constants ----------------------------------------------------
+// The forces the game hands to the objects it creates, px/update².
+inline constexpr Vec2 gravity{0.0f, 0.04f};
+inline constexpr Vec2 drag{0.01f, 0.01f};
+inline constexpr Vec2 lift{-0.0f, -0.04f};
+// The game's own pi. Every angle rule rounds with it, so it is not M_PI.
+inline constexpr double kPi = 3.14;
+// Radians to degrees as the cursor trail takes them: 180 / kPi in one factor.
+inline constexpr double kRadToDeg = 180 / kPi;
+static_assert(kRadToDeg == 57.324840764331206);
+// Degrees to radians in the particle constructor (not kPi / 180).
+inline constexpr double kDegToRad = 0.01745;
+
 class Object {
 public:
     // A null sprite without noAnim logs "FAIL: Object.Object: Null sprite" and

@@ -3,10 +3,10 @@
 
 #include "world/weapon.h"
 
-std::list<Particle> particles;
-std::list<WeaponDrop> drops;
-std::list<std::unique_ptr<Mucha>> flies;
-std::list<std::unique_ptr<Weapon>> weapons;
+std::list<Particle>& particles = *new std::list<Particle>;
+std::list<WeaponDrop>& drops = *new std::list<WeaponDrop>;
+std::list<std::unique_ptr<Mucha>>& flies = *new std::list<std::unique_ptr<Mucha>>;
+std::list<std::unique_ptr<Weapon>>& weapons = *new std::list<std::unique_ptr<Weapon>>;
 
 // An object whose sprite was missing has already logged its FAIL line in its
 // constructor; refusing it here means no creator has to check.

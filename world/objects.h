@@ -12,10 +12,13 @@
 class Weapon;
 
 // ---- Object lists -------------------------------------------------------------
-extern std::list<Particle> particles;                // by value; removed when life runs out or below the screen
-extern std::list<WeaponDrop> drops;                  // by value; removed when picked up or below the screen
-extern std::list<std::unique_ptr<Mucha>> flies;      // owned; removed 64 px below the screen
-extern std::list<std::unique_ptr<Weapon>> weapons;   // owned; removed once finished
+// Never destroyed: an object's destructor marks its box dirty and reads its
+// animation, which must not happen while the process ends and the rectangles
+// and sprites go. Shutdown empties them first.
+extern std::list<Particle>& particles;               // by value; removed when life runs out or below the screen
+extern std::list<WeaponDrop>& drops;                 // by value; removed when picked up or below the screen
+extern std::list<std::unique_ptr<Mucha>>& flies;     // owned; removed 64 px below the screen
+extern std::list<std::unique_ptr<Weapon>>& weapons;  // owned; removed once finished
 
 // Appending is the one place a broken object (missing sprite) is refused:
 // each returns false and drops the object when !ok().

@@ -3,16 +3,16 @@
 
 #include <cmath>
 
-#include "core/game.h"
+#include "media/dirty.h"
+#include "media/events.h"
 #include "media/sprite.h"
-#include "world/dirty.h"
 
 Particle::Particle(Sprite* sprite, int32_t x, int32_t y, const Vec2& accel, const Vec2& drag,
                    float angle, float speed, int32_t life)
     : Object(0, x, y, sprite, accel, drag, false), life(static_cast<float>(life)) {
     // Degrees, counter-clockwise on screen: y is negated because it grows downward.
-    vel.x = static_cast<float>(cos(0.01745 * angle) * speed);
-    vel.y = static_cast<float>(sin(-0.01745 * angle) * speed);
+    vel.x = static_cast<float>(cos(kDegToRad * angle) * speed);
+    vel.y = static_cast<float>(sin(-kDegToRad * angle) * speed);
 }
 
 static void markParticle(const Particle& p) {

@@ -4,16 +4,10 @@
 #include <cstdlib>
 #include <memory>
 
-#include "core/game.h"
+#include "media/dirty.h"
 #include "media/sound.h"
 #include "media/sprite.h"
-#include "world/dirty.h"
 #include "world/objects.h"
-
-int32_t screenW() { return screen ? screen->w : 0; }
-int32_t screenH() { return screen ? screen->h : 0; }
-
-Sprite* findSprite(const char* name) { return sprites[name]; }
 
 int32_t rollMod(int32_t n) { return std::rand() % (n > 0 ? n : 1); }
 

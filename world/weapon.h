@@ -41,12 +41,13 @@ constexpr int32_t kBlastReach = 63;
 // Updates an explosion lives before the one in which it finishes.
 constexpr int32_t kBlastLife = 32;
 
-// Size of the game's screen surface; 0 without one.
-int32_t screenW();
-int32_t screenH();
-// The registry's sprite of that name, or null (a missing name is then kept in
-// the registry without a sprite, as every lookup of the game does).
-Sprite* findSprite(const char* name);
+// ---- Damages, hit points per update ----------------------------------------------
+constexpr int32_t kClickDamage = 5;    // the plain click's explosion
+constexpr int32_t kBombDamage = 15;    // each explosion of the bomb's waves
+constexpr int32_t kStrikeDamage = 25;  // the explosion of an airstrike bomb
+constexpr int32_t kMeteorDamage = 40;  // the explosion of a meteor that hit a fly
+constexpr int32_t kFlameDamage = 2;    // the flame, to every living fly in its column
+constexpr int32_t kHarmless = 0;       // dust and glows: an explosion only to look at
 // rand() % n; an n below 1 counts as 1 so a tiny screen cannot divide by zero
 // (the number is still drawn, keeping the order of the rolls).
 int32_t rollMod(int32_t n);

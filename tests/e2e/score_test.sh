@@ -54,7 +54,12 @@ panel() {
         sed -n '/^Pokonanych\|^Czas\|^Muchy/,$p' | grep -v '^\[Inferior'
 }
 state_is() { [ "$(e2e_game '(int)gameState')" = "$1" ]; }
-sub_is() { [ "$(e2e_game '(int)gameState' '(int)subState')" = "$1 $2" ]; }
+# sub_is STATE SUB: the game is in STATE and that screen's sub-state is SUB.
+sub_is() {
+    local sub=scoresState
+    [ "$1" = 3 ] && sub=roundEndState
+    [ "$(e2e_game '(int)gameState' "(int)$sub")" = "$1 $2" ]
+}
 # From the menu to the end of a round, leaving the game on the nick entry.
 play_round() {
     e2e_click $((W / 2 - 60)) $((H / 2 - 40))

@@ -9,11 +9,11 @@
 #include <memory>
 #include <set>
 
-#include "core/game.h"
-#include "media/resfile.h"
+#include "base/parser.h"
+#include "base/resfile.h"
 #include "media/sound.h"
 #include "media/sprite.h"
-#include "scores/parser.h"
+#include "media/video.h"
 #include "testutil.h"
 
 namespace {
@@ -74,7 +74,7 @@ TEST_F(Packs, EverySpriteAndFontIsCompleteAndMatchesTheTable) {
     for (const Row& r : rows_) {
         if (r.kind != "sprite" && r.kind != "font") continue;
         SCOPED_TRACE(r.name);
-        const Sprite* s = sprites[r.name];
+        const Sprite* s = findSprite(r.name);
         ASSERT_TRUE(s && s->bitmap);
         const bool font = r.kind == "font", paired = r.v.size() == 11;
         ASSERT_EQ(animCount(s), font ? 95 : r.v[0]);
@@ -141,7 +141,7 @@ int textWidth(const Sprite* font, const std::string& text, int wrapW) {
 }
 
 TEST_F(Packs, FontsFitTheHudAndThePanel) {
-    const Sprite *hud = sprites["font_00.bmp"], *panel = sprites["font_00a.bmp"];
+    const Sprite *hud = findSprite("font_00.bmp"), *panel = findSprite("font_00a.bmp");
     ASSERT_TRUE(animCount(hud) && animCount(panel));
     // The weapon ring repaints 104 x 20 pixels for its counters line.
     EXPECT_LE(hud->anims[0].h, 20);
@@ -159,7 +159,7 @@ TEST_F(Packs, FontsFitTheHudAndThePanel) {
 // Animation 2k shows the fly heading into sector k (k * 11.25 degrees counter-
 // clockwise from "right", y up): its red eyes must lie that way from the centre.
 TEST_F(Packs, FlyFacesItsDirectionOfTravel) {
-    const Sprite* fly = sprites["mucha01.bmp"];
+    const Sprite* fly = findSprite("mucha01.bmp");
     ASSERT_EQ(animCount(fly), 64);
     for (int k = 0; k < 32; ++k) {
         const Anim& a = fly->anims[2 * k];
@@ -179,7 +179,7 @@ TEST_F(Packs, FlyFacesItsDirectionOfTravel) {
 // Each cursor look has its tip at the hot spot, where the game's repainted box
 // starts. The icon is keyed on exactly (255, 0, 255): a near-magenta would show.
 TEST_F(Packs, CursorTipsAtTheHotSpotAndTheIconKeyedOnMagenta) {
-    const Sprite *c = sprites["kursor.bmp"], *icon = sprites["ikona.bmp"];
+    const Sprite *c = findSprite("kursor.bmp"), *icon = findSprite("ikona.bmp");
     ASSERT_EQ(animCount(c), 12);
     for (int j = 0; j < 12; j += 2) {
         const Anim& a = c->anims[j];
@@ -203,11 +203,11 @@ TEST_F(Packs, EverySoundTheGameNamesDecodesIsAudibleAndCanBePlayed) {
          {"hit.wav", "drop.wav", "flame.wav", "explosion00.wav", "fireball.wav", "flybuzz.wav", "boing.wav"}) {
         SCOPED_TRACE(name);
         const std::vector<int32_t>& v = row(name);  // rate, channels, bits
-        std::unique_ptr<char[]> bytes(sfx.load(pack("sfx.pkf").c_str(), name, -1));
+        const auto bytes = sfx.load(pack("sfx.pkf").c_str(), name, -1);
         SDL_AudioSpec wav;
         Uint8* buf = nullptr;
         Uint32 len = 0;
-        ASSERT_TRUE(bytes && SDL_LoadWAV_RW(SDL_RWFromConstMem(bytes.get(), int(sfx.size())), 1, &wav, &buf, &len))
+        ASSERT_TRUE(bytes && SDL_LoadWAV_RW(SDL_RWFromConstMem(bytes->data(), int(bytes->size())), 1, &wav, &buf, &len))
             << SDL_GetError();
         const std::vector<int> format{wav.freq, wav.channels, wav.format};
         EXPECT_EQ(format, (std::vector<int>{v[0], v[1], v[2] == 8 ? AUDIO_U8 : AUDIO_S16LSB}));

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "scores/parser.h"
+#include "base/parser.h"
 #include "testutil.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "media/resfile.h"
+#include "base/resfile.h"
 #include "testutil.h"
 
 using testutil::CaptureStdout;
@@ -49,12 +49,8 @@ std::string path(const std::string& name) {
 }
 
 std::string loadStr(Resfile& r, const char* name, int32_t index) {
-    char* b = r.load("", name, index);
-    if (!b) return "<null>";
-    std::string s(b, r.size());
-    EXPECT_EQ(b[r.size()], 0) << "missing the added 0 byte";
-    delete[] b;
-    return s;
+    const auto b = r.load("", name, index);
+    return b ? std::string(b->begin(), b->end()) : "<null>";
 }
 
 void put32(std::string& s, size_t at, uint32_t v) {
@@ -80,8 +76,8 @@ TEST(ResfileTest, ReadsEntriesByNameAndPositionAndReopensOnlyOnChange) {
     for (int i = 0; i < 5; ++i) EXPECT_STREQ(r.entryName(i), kEntries[i].name.c_str());
     EXPECT_EQ(r.entryName(5), nullptr);
     EXPECT_EQ(r.entryName(-1), nullptr);
-    EXPECT_EQ(r.load("", "Kursor.bmp", -1), nullptr);
-    EXPECT_EQ(r.load("", "kursor.bmp", 5), nullptr);
+    EXPECT_EQ(loadStr(r, "Kursor.bmp", -1), "<null>");
+    EXPECT_EQ(loadStr(r, "kursor.bmp", 5), "<null>");
     r.open(a.c_str());
     r.open(b.c_str());
     EXPECT_EQ(r.count(a.c_str()), 5);
@@ -106,13 +102,14 @@ TEST(ResfileTest, BrokenPacksHaveNoEntries) {
     const struct {
         const char* name;
         std::string bytes, log;  // no bytes: not written; the log after the Otwieranie line, "@" the path
+        PackStatus status;       // what the pack tool is told
     } rows[] = {
-        {"empty.pkf", packBytes({}), notFound},  // N = 0
-        {"short.pkf", "PAKF", "FAIL: Resfile.open: Brak naglowka\n" + notFound},
-        {"magic.pkf", magic, "FAIL: Resfile.open: Nieobslugiwana wersja resfile\n" + notFound},
-        {".", "", failed},  // a directory
-        {"hugeN.pkf", hugeN, failed},
-        {"hugeL.pkf", hugeL, failed},
+        {"empty.pkf", packBytes({}), notFound, PackStatus::Ready},  // N = 0
+        {"short.pkf", "PAKF", "FAIL: Resfile.open: Brak naglowka\n" + notFound, PackStatus::NoHeader},
+        {"magic.pkf", magic, "FAIL: Resfile.open: Nieobslugiwana wersja resfile\n" + notFound, PackStatus::BadVersion},
+        {".", "", failed, PackStatus::Truncated},  // a directory
+        {"hugeN.pkf", hugeN, failed, PackStatus::Truncated},
+        {"hugeL.pkf", hugeL, failed, PackStatus::Truncated},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -124,7 +121,8 @@ TEST(ResfileTest, BrokenPacksHaveNoEntries) {
         CaptureStdout cap;
         track(true);
         EXPECT_EQ(r.count(p.c_str()), 0);
-        EXPECT_EQ(r.load("", "kursor.bmp", -1), nullptr);
+        EXPECT_EQ(r.status(), row.status);
+        EXPECT_EQ(loadStr(r, "kursor.bmp", -1), "<null>");
         track(false);
         EXPECT_LE(g_maxAlloc, 2 * good.size());
         EXPECT_EQ(cap.stop(), want);
@@ -141,8 +139,8 @@ TEST(ResfileTest, EntryOutsideTheFileIsRefusedAndTheRestStillLoads) {
     CaptureStdout cap;
     EXPECT_EQ(r.count(p.c_str()), 5);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(r.entryInFile(i), i != 0 && i != 2) << i;
-    EXPECT_EQ(r.load("", "x", 0), nullptr);
-    EXPECT_EQ(r.load("", "anim.txt", -1), nullptr);
+    EXPECT_EQ(loadStr(r, "x", 0), "<null>");
+    EXPECT_EQ(loadStr(r, "anim.txt", -1), "<null>");
     EXPECT_EQ(loadStr(r, "hit.wav", -1), kEntries[4].bytes);  // the stream is still good
     EXPECT_EQ(cap.stop(), "INFO: Resfile.open: Otwieranie: " + p + "\n" +
                               "FAIL: Resfile.load: Wpis kursor.bmp poza plikiem " + p + "\n" +
@@ -160,8 +158,8 @@ TEST(ResfileTest, EveryTruncationAndSeededCorruptionsLoadSafely) {
         track(true);
         const int32_t n = r.count(p.c_str());
         for (int32_t i = 0; i <= n; ++i) {
-            delete[] r.load("", "x", i);
-            if (const char* name = r.entryName(i)) delete[] r.load("", name, -1);
+            r.load("", "x", i);
+            if (const char* name = r.entryName(i)) r.load("", name, -1);
         }
         track(false);
         return size_t(n) <= bytes.size() / 12 && g_maxAlloc <= 2 * bytes.size() + 64;

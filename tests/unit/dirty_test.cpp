@@ -5,8 +5,8 @@
 #include <climits>
 #include <vector>
 
-#include "core/game.h"
-#include "world/dirty.h"
+#include "media/dirty.h"
+#include "media/video.h"
 
 namespace {
 
@@ -20,14 +20,11 @@ protected:
     }
     static void TearDownTestSuite() { SDL_Quit(); }
     void SetUp() override {
-        rects.assign(1000, SDL_Rect{-1, -1, 0, 0});
-        dirtyRects = rects.data();
+        dirtyRects.assign(1000, SDL_Rect{-1, -1, 0, 0});
         maxUpdates = 1000;
         dirtyCount = 0;
         fullUpdate = false;
     }
-    void TearDown() override { dirtyRects = nullptr; }
-    std::vector<SDL_Rect> rects;
 };
 
 TEST_F(DirtyTest, ClipsOrDropsEachBox) {

@@ -4,9 +4,12 @@
 
 #include <algorithm>
 
-#include "core/game.h"
+#include "game/frame.h"
+#include "game/game.h"
+#include "media/dirty.h"
+#include "media/events.h"
 #include "media/sprite.h"
-#include "world/dirty.h"
+#include "media/video.h"
 
 namespace {
 
@@ -66,7 +69,7 @@ TEST_F(FrameTest, EscapeReturnsToTheMenuExceptInARound) {
 
 TEST_F(FrameTest, UnknownStateBecomesTheMenuWithoutRunningABlock) {
     for (int32_t bad : {4, -1, 1000}) {
-        gameState = bad;
+        gameState = static_cast<GameState>(bad);
         dispatchState();
         EXPECT_EQ(gameState, StateMenu);
     }

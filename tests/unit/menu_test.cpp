@@ -40,7 +40,7 @@ TEST_F(MenuTest, TheButtonHeldLastBeforeTheReleaseActs) {
         SCOPED_TRACE(r.releaseDx);
         SetUp();
         health = 0;
-        subState = 4;
+        scoresState = ScoresLoad;
         for (int dx : r.heldDx) menuInput(true, hw + dx, hh - 10);
         fullUpdate = false;
         menuInput(false, hw + r.releaseDx, hh - 10);
@@ -48,7 +48,7 @@ TEST_F(MenuTest, TheButtonHeldLastBeforeTheReleaseActs) {
         EXPECT_EQ(running, r.running);
         EXPECT_EQ(fullUpdate, r.full);
         EXPECT_EQ(health, r.state == StatePlay ? 6 : 0) << "start resets the round";
-        EXPECT_EQ(subState, r.state == StateScores ? 0 : 4);
+        EXPECT_EQ(scoresState, r.state == StateScores ? ScoresStart : ScoresLoad);
         if (r.full) {
             EXPECT_EQ(menuChoice, -1);
         }

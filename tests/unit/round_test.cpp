@@ -14,9 +14,8 @@ protected:
     void SetUp() override {
         freshWorld(320, 240);
         static Sprite* fs = plainSprite(64, 10, 10);
-        static Sprite* blood = plainSprite(2);
         flySprite = fs;
-        sprites["krew.bmp"] = blood;
+        registered("krew.bmp", 2);
     }
 };
 
@@ -109,7 +108,7 @@ TEST_F(RoundTest, BumpingFliesBleedAndAreStunnedWithoutTheCursorTest) {
     EXPECT_EQ(particles.size(), 10u);
     for (const Particle& p : particles) {
         float speed = std::hypot(p.vel.x, p.vel.y);
-        EXPECT_TRUE(p.sprite == sprites["krew.bmp"] && p.life == 49.0f && speed >= 0.3f && speed <= 2.5f) << speed;
+        EXPECT_TRUE(p.sprite == findSprite("krew.bmp") && p.life == 49.0f && speed >= 0.3f && speed <= 2.5f) << speed;
     }
     worldPass();  // stunned, they bump no more but still sting, and count
     EXPECT_TRUE(particles.size() == 12 && health == 4 && kills == 4);

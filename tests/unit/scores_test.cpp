@@ -12,8 +12,10 @@
 #include <tuple>
 #include <vector>
 
-#include "scores/roundend.h"
-#include "scores/scorescreen.h"
+#include "game/panel.h"
+#include "game/roundend.h"
+#include "game/scorescreen.h"
+#include "game/transfer.h"
 #include "testutil.h"
 #include "worldfix.h"
 
@@ -83,14 +85,13 @@ protected:
     void SetUp() override {
         worldfix::freshWorld();
         static Sprite* font = worldfix::plainSprite(96, 8, 8);
-        static Sprite* panel = worldfix::plainSprite(1, 522, 266);
-        sprites["hiscores.bmp"] = panel;
+        worldfix::registered("hiscores.bmp", 1, 522, 266);
         panelText = Text(64, 160, font, "", 448, 12, 0);
         memset(fakeKeys, 0, sizeof fakeKeys);
         keys = fakeKeys;
         memset(&event, 0, sizeof event);
-        memset(nick, 0, sizeof nick);
-        nickPos = lastKey = 0;
+        nick.clear();
+        lastKey = 0;
         if (!curl) curl = curl_easy_init();
         ASSERT_EQ(chdir(testutil::tempDir("scores").c_str()), 0);  // for "dl.txt"
     }
@@ -99,10 +100,13 @@ protected:
         event.key.keysym.sym = k;
         fakeKeys[k] = down;
     }
-    // Runs n frames of a screen; after each, "sub-state|panel text".
+    // Runs n frames of a screen; after each, "sub-state|panel text" of the screen then current.
     static V frames(void (*frame)(), int n) {
         V out;
-        while (n-- > 0) frame(), out.push_back(at(subState, panelText.text));
+        while (n-- > 0) {
+            frame();
+            out.push_back(at(gameState == StateRoundEnd ? int(roundEndState) : int(scoresState), panelText.text));
+        }
         return out;
     }
     static std::string at(int state, const std::string& text) { return std::to_string(state) + "|" + text; }
@@ -122,11 +126,10 @@ TEST_F(ScoresTest, NickEntry) {
              {' ', false, "kA_75"}, {'=', true, "kA_75"}, {SDLK_KP1, false, "kA_75"},
              {SDLK_BACKSPACE, false, "kA_7"}}) {
         tap(key, shift);
-        EXPECT_STREQ(nick, want) << "key " << key;
-        EXPECT_EQ(nickPos, int32_t(strlen(want)));
+        EXPECT_EQ(nick, want) << "key " << key;
     }
     for (int i = 0; i < 5; i++) tap(SDLK_BACKSPACE, false);
-    EXPECT_EQ(nickPos, 0);
+    EXPECT_TRUE(nick.empty());
     EXPECT_FALSE(nickEntry(true, SDLK_RETURN, false, true)) << "an empty nick is not sent";
 
     nickEntry(true, 'k', false, false);
@@ -134,10 +137,10 @@ TEST_F(ScoresTest, NickEntry) {
     nickEntry(false, 0, false, false);
     nickEntry(true, 'k', false, false);
     nickEntry(true, 'o', false, false);  // another key without a release between
-    EXPECT_STREQ(nick, "kko");
+    EXPECT_EQ(nick, "kko");
     for (int i = 0; i < 30; i++) tap('a' + i % 26, false);
     tap('-', true);
-    EXPECT_EQ(std::string(nick), "kkoabcdefghijklmnopqrstuvwxyzab");
+    EXPECT_EQ(nick, "kkoabcdefghijklmnopqrstuvwxyzab");
     EXPECT_TRUE(nickEntry(true, SDLK_RETURN, false, true));
 }
 
@@ -164,12 +167,8 @@ TEST_F(ScoresTest, ResponseReplacesThenAppendsUpToOneMebibyte) {
 
 // Ten rows at most, the time in whole seconds of 62 frames.
 TEST_F(ScoresTest, TableTextOfNoneAndOfTwentyFiveRecords) {
-    auto text = [](Hiscore& h) {
-        std::unique_ptr<char, void (*)(void*)> t(tableText(h, false), free);
-        return std::string(t ? t.get() : "<null>");
-    };
     Hiscore h;
-    EXPECT_EQ(text(h), "Czas:\n");
+    EXPECT_EQ(tableText(h, false), "Czas:\n");
     // Record i: nick "ni", i seconds and 61 frames.
     std::string file, want = "Czas:\n";
     for (int i = 1; i <= 25; i++) file += "n" + std::to_string(i) + " 1 " + std::to_string(i * 62 + 61) + " ";
@@ -177,7 +176,7 @@ TEST_F(ScoresTest, TableTextOfNoneAndOfTwentyFiveRecords) {
         want += std::to_string(i) + ".\t n" + std::to_string(i) + "\t " + std::to_string(i) + "\n";
     testutil::writeFile("t.txt", file);
     h.load("t.txt");
-    EXPECT_EQ(text(h), want);
+    EXPECT_EQ(tableText(h, false), want);
 }
 
 // A server that takes the request and stays silent is given up after 10 s.
@@ -185,7 +184,7 @@ TEST_F(ScoresTest, SilentServerFailsTheDownloadInTime) {
     std::string url;
     const int silent = listenLoopback(&url);
     scoreServer = url.c_str();
-    subState = ScoresStart;
+    scoresState = ScoresStart;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(frames(scoresFrame, 3).back(), at(ScoresFailed, "Nie udalo sie pobrac wynikow."));
     const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -200,12 +199,11 @@ TEST_F(ScoresTest, RoundEndPostsTheSignedScoreThenTheTableIsFetchedByGet) {
     Responder server({"Kot 12 3600", " pies 7 1800"});
     scoreServer = server.url.c_str();
     gameState = StateRoundEnd;
-    subState = EndNick;
+    roundEndState = EndNick;
     kills = INT32_MAX;
     roundTicks = INT32_MAX - 1;
     const std::string name(31, 'Z'), sending = endText(kills, roundTicks / 60, "Wysylanie wyniku...");
-    strcpy(nick, name.c_str());
-    nickPos = 31;
+    nick = name;
     key(SDLK_RETURN, true);
     EXPECT_EQ(frames(roundEndFrame, 1), (V{at(EndSending, endText(kills, roundTicks / 60, "Wpisz nick: " + name))}));
     key(SDLK_RETURN, false);
@@ -223,7 +221,7 @@ TEST_F(ScoresTest, RoundEndPostsTheSignedScoreThenTheTableIsFetchedByGet) {
 TEST_F(ScoresTest, ScoreScreenShowsByTimeAndTogglesOnRelease) {
     Responder server({"a 1 620 b 5 1239"});
     scoreServer = server.url.c_str();
-    subState = ScoresStart;
+    scoresState = ScoresStart;
     key(SDLK_RETURN, true);
     const std::string byTime = "Czas:\n02.\t b\t 19\n01.\t a\t 10\n", byFlies = "Muchy:\n02.\t b\t 5\n01.\t a\t 1\n";
     EXPECT_EQ(frames(scoresFrame, 6),

@@ -56,10 +56,7 @@ protected:
                              {"junk.wav", "this is not a wave file at all"}});
     }
     void SetUp() override {
-        for (SoundChannel& ch : channels) {
-            free(ch.data);
-            ch = SoundChannel{nullptr, 0, 0};
-        }
+        for (SoundChannel& ch : channels) ch = SoundChannel();
     }
     void TearDown() override { SetUp(); }
 
@@ -87,11 +84,11 @@ TEST_F(SoundTest, ThirtyTwoSlotsThenTheNextIsDropped) {
     for (int i = 0; i < 32; ++i) ASSERT_EQ(play("loud.wav"), "");
     EXPECT_EQ(busySlots(), 32);
     Uint8* before[kSoundChannels];
-    for (int i = 0; i < kSoundChannels; ++i) before[i] = channels[i].data;
+    for (int i = 0; i < kSoundChannels; ++i) before[i] = channels[i].data.get();
 
     EXPECT_EQ(play("loud.wav"), "") << "a dropped sound says nothing";
     for (int i = 0; i < kSoundChannels; ++i) {
-        EXPECT_EQ(channels[i].data, before[i]);
+        EXPECT_EQ(channels[i].data.get(), before[i]);
         EXPECT_EQ(channels[i].pos, 0);
     }
     std::vector<int16_t> s = callback();

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/game.h"
 #include "media/sprite.h"
+#include "media/video.h"
 #include "testutil.h"
 
 using testutil::CaptureStdout;
@@ -101,8 +101,8 @@ TEST_F(SpriteTest, FailedStepsStopTheSpriteButNotTheLoadAndWithoutAnAlphaPlaneMa
                                 }));
     // Each stays registered with what it got.
     ASSERT_EQ(registry.size(), 5u);
-    EXPECT_TRUE(!registry["badalpha.bmp"]->mask && !animCount(registry["badalpha.bmp"]));
-    EXPECT_EQ(animCount(registry["ok.bmp"]), 1);
+    EXPECT_TRUE(registry["badalpha.bmp"]->mask.empty() && !animCount(registry["badalpha.bmp"].get()));
+    EXPECT_EQ(animCount(registry["ok.bmp"].get()), 1);
     for (int x = 0; x < 7; ++x) EXPECT_EQ(pixel(registry["key.bmp"]->bitmap, x, 0, true), keyed[x]) << x;
 }
 
@@ -148,7 +148,6 @@ TEST_F(SpriteTest, AlphaIsWrittenThroughTheRealPitchAndAlphaByte) {
         const bool alphaByte = row < 2 && col < 12 && col % 4 == 0;  // byte 0 of each pixel (little endian)
         EXPECT_EQ(memory[i], alphaByte ? Uint8(1 + row * 3 + col / 4) : 0x11) << "byte " << i;
     }
-    SDL_FreeSurface(s.bitmap);
 }
 
 TEST_F(SpriteTest, PrintPlacesTheHotSpotTakesTheFrameAndRefusesBadIndices) {
@@ -179,7 +178,6 @@ TEST_F(SpriteTest, PrintPlacesTheHotSpotTakesTheFrameAndRefusesBadIndices) {
               "FAIL: Sprite.print: Brak animacji -1\n"
               "FAIL: Sprite.getAnim: Nie ma takiej animacji (2)\n"
               "FAIL: Sprite.getAnim: Nie ma takiej animacji (-1)\n");
-    SDL_FreeSurface(sprite.bitmap);
 }
 
 }  // namespace

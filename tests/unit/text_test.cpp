@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "core/game.h"
 #include "media/sprite.h"
 #include "media/text.h"
+#include "media/video.h"
 #include "testutil.h"
 
 using testutil::CaptureStdout;
@@ -32,6 +32,7 @@ protected:
     }
     static void TearDownTestSuite() {
         SDL_FreeSurface(font.bitmap);
+        font.bitmap = nullptr;
         SDL_Quit();
     }
 

@@ -6,11 +6,11 @@
 #include <optional>
 #include <string>
 
-#include "core/arsenal.h"
-#include "core/game.h"
-#include "core/timing.h"
+#include "game/arsenal.h"
+#include "game/frame.h"
+#include "media/budget.h"
+#include "media/dirty.h"
 #include "testutil.h"
-#include "world/dirty.h"
 #include "world/objects.h"
 #include "world/particle.h"
 #include "worldfix.h"

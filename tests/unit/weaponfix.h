@@ -17,11 +17,8 @@
 
 namespace weaponfix {
 
-// `count` looks of w x h (hot spot in the middle); look k is filled with red 0x10 * (k + 1).
-// Kept to the end of the process, as the lists' destructors still draw on them.
-inline Sprite* makeSprite(int32_t count, int32_t w, int32_t h, int32_t frames = 4) {
-    static auto* keep = new std::vector<Sprite*>;
-    auto* s = keep->emplace_back(new Sprite);
+// Gives `s` `count` looks of w x h (hot spot in the middle); look k is filled with red 0x10 * (k + 1).
+inline Sprite* paint(Sprite* s, int32_t count, int32_t w, int32_t h, int32_t frames = 4) {
     s->bitmap = SDL_CreateRGBSurface(SDL_SWSURFACE, w * frames, h * count, 32, 0xff0000, 0xff00, 0xff, 0);
     for (int32_t k = 0; k < count; ++k) {
         s->anims.push_back(Anim{frames, 0, k * h, w, h, w / 2, h / 2, 100, 0});
@@ -29,6 +26,12 @@ inline Sprite* makeSprite(int32_t count, int32_t w, int32_t h, int32_t frames = 
         SDL_FillRect(s->bitmap, &row, SDL_MapRGB(s->bitmap->format, static_cast<Uint8>(0x10 * (k + 1)), 0x80, 0x80));
     }
     return s;
+}
+
+// A painted sprite kept to the end of the process, as the lists' destructors still draw on it.
+inline Sprite* makeSprite(int32_t count, int32_t w, int32_t h, int32_t frames = 4) {
+    static auto* keep = new std::vector<std::unique_ptr<Sprite>>;
+    return paint(keep->emplace_back(std::make_unique<Sprite>()).get(), count, w, h, frames);
 }
 
 // A mono 8-bit 11025 Hz WAV of `samples` samples.
@@ -74,7 +77,7 @@ protected:
         SDL_Init(SDL_INIT_VIDEO);
         screen = SDL_SetVideoMode(W, H, 32, 0);
         maxUpdates = 200000;
-        dirtyRects = new SDL_Rect[maxUpdates];
+        dirtyRects.resize(maxUpdates);
         static const std::string dir = std::filesystem::absolute(testutil::tempDir("weapons")).string();
         std::filesystem::create_directory(dir + "/data");
         std::filesystem::current_path(dir);
@@ -94,7 +97,7 @@ protected:
             {"airstrike.bmp", 1, 12, 28},  {"kurczak.bmp", 1, 64, 48},  {"meteor.bmp", 1, 40, 40},
             {"particle.bmp", 6, 8, 8},     {"drop.bmp", 1, 20, 20},     {"iskra.bmp", 2, 4, 4},
             {"energia.bmp", 2, 6, 6}};
-        for (const auto& l : looks) sprites[l.name] = makeSprite(l.count, l.w, l.h);
+        for (const auto& l : looks) paint((sprites[l.name] = std::make_unique<Sprite>()).get(), l.count, l.w, l.h);
         cursorSprite = makeSprite(12, 12, 24, 1);
         for (Sprite*& icon : weaponIcons) icon = makeSprite(3, 30, 30, 1);
         hudText = Text(0, 0, makeSprite(95, 8, 16, 1), "", 96, 12, 0);
@@ -109,7 +112,8 @@ protected:
         resetArsenal();
         fireDelay = weaponDelay = 0;
         health = 6;
-        kills = roundTicks = 0;
+        resetKills();
+        roundTicks = 0;
         mouseX = W / 2;
         mouseY = H / 2;
         dirtyCount = cursorAnim = 0;

@@ -7,13 +7,17 @@
 #include <memory>
 #include <vector>
 
-#include "core/arsenal.h"
-#include "core/game.h"
-#include "core/input.h"
-#include "core/round.h"
+#include "game/arsenal.h"
+#include "game/cursor.h"
+#include "game/game.h"
+#include "game/menu.h"
+#include "game/round.h"
+#include "game/roundend.h"
+#include "game/scorescreen.h"
+#include "media/dirty.h"
+#include "media/events.h"
 #include "media/sprite.h"
-#include "scores/menu.h"
-#include "world/dirty.h"
+#include "media/video.h"
 #include "world/objects.h"
 #include "world/weapon.h"
 
@@ -27,13 +31,13 @@ inline void resetDirty() {
     fullUpdate = false;
 }
 
-// Once per process; never freed, as the lists' destructors still mark rectangles at exit.
+// Once per process.
 inline void openScreen() {
     if (screen == nullptr) {
         SDL_Init(SDL_INIT_VIDEO);
         screen = SDL_SetVideoMode(kScreenW, kScreenH, 32, SDL_SWSURFACE);
     }
-    if (dirtyRects == nullptr) dirtyRects = new SDL_Rect[maxUpdates = 1000];
+    if (dirtyRects.empty()) dirtyRects.resize(maxUpdates = 1000);
     resetDirty();
 }
 
@@ -42,11 +46,8 @@ inline Anim anim(int32_t frames, int32_t w, int32_t h, int32_t hotX = 0, int32_t
     return Anim{frames, 0, 0, w, h, hotX, hotY, speed, loopFrame};
 }
 
-// Over an opaque white bitmap; kept (leaked) for the whole process.
-inline Sprite* sprite(const std::vector<Anim>& anims) {
-    static auto* keep = new std::vector<Sprite*>;
-    auto* s = new Sprite;
-    keep->push_back(s);
+// Gives `s` the animations over an opaque white bitmap.
+inline Sprite* paintWhite(Sprite* s, const std::vector<Anim>& anims) {
     s->anims = anims;
     int w = 1, h = 1;
     for (const Anim& a : anims) {
@@ -59,8 +60,21 @@ inline Sprite* sprite(const std::vector<Anim>& anims) {
     return s;
 }
 
+// A white sprite kept for the whole process.
+inline Sprite* sprite(const std::vector<Anim>& anims) {
+    static auto* keep = new std::vector<std::unique_ptr<Sprite>>;
+    return paintWhite(keep->emplace_back(std::make_unique<Sprite>()).get(), anims);
+}
+
 inline Sprite* plainSprite(int32_t count, int32_t w = 4, int32_t h = 4) {
     return sprite(std::vector<Anim>(static_cast<size_t>(count), anim(1, w, h)));
+}
+
+// A white sprite of `count` looks in the registry under `name`, made once.
+inline Sprite* registered(const char* name, int32_t count, int32_t w = 4, int32_t h = 4) {
+    std::unique_ptr<Sprite>& slot = sprites[name];
+    if (!slot) paintWhite((slot = std::make_unique<Sprite>()).get(), std::vector<Anim>(static_cast<size_t>(count), anim(1, w, h)));
+    return slot.get();
 }
 
 // SDL's pointer (the dummy driver takes a warp as a motion) and the frame's copy.
@@ -77,7 +91,6 @@ inline void freshWorld(int32_t mouseAtX = 320, int32_t mouseAtY = 240) {
     running = true;
     resetRound();
     gameState = StatePlay;
-    subState = 0;
     cursorAnim = 0;
     static Sprite* cursor = plainSprite(12, 12, 24);
     cursorSprite = cursor;

@@ -1,4 +1,0 @@
-// Entry point: the arguments are not read.
-#include "core/game.h"
-
-int main() { return gameMain(); }

@@ -1,0 +1,74 @@
+// The frame: its steps in order, presenting with the once-a-second debug
+// line, and the 16 ms pacing.
+#include "game/frame.h"
+
+#include <cstdio>
+
+#include "game/arsenal.h"
+#include "game/cursor.h"
+#include "game/game.h"
+#include "game/round.h"
+#include "media/dirty.h"
+#include "media/events.h"
+#include "media/video.h"
+#include "world/objects.h"
+
+uint32_t frameStart = 0;
+time_t lastSecond = 0;
+
+// The game's function for each FrameStep, in that order.
+static void (*const kSteps[FrameSteps])() = {
+    frameHead, clearScreen, cursorHead, dispatchState, worldPass,
+    delayStep, weaponRing, cursorDraw, presentFrame, paceFrame,
+};
+
+void runFrame(FrameProbe* probe) {
+    for (int32_t i = 0; i < FrameSteps; ++i) {
+        const FrameStep step = static_cast<FrameStep>(i);
+        if (!probe || probe->before(step)) kSteps[i]();
+        if (probe) probe->after(step);
+    }
+}
+
+void frameHead() {
+    frameStart = SDL_GetTicks();
+    pollEvent();
+    if (keys[SDLK_LALT] && keys[SDLK_F4]) running = false;
+    if (keys[SDLK_F2]) {
+        // A window that cannot be re-made leaves nothing to run the game in.
+        if (!init(SDL_FULLSCREEN)) abortGame(100);
+        resetRound();
+    }
+    if (keys[SDLK_ESCAPE] && gameState != StatePlay) {
+        gameState = StateMenu;
+        fullUpdate = true;
+    }
+}
+
+void clearScreen() { SDL_FillRect(screen, nullptr, 0); }
+
+void presentFrame() {
+    const int32_t updates = presentDirty();
+    const time_t now = time(nullptr);
+    if (now != lastSecond) {
+        printf("time: %d, parts: %d, fly: %d, updates: %d, weps: %d, delay: %d-%d\n",
+               static_cast<int>(SDL_GetTicks() - frameStart), static_cast<int>(particles.size()),
+               static_cast<int>(flies.size()), updates, static_cast<int>(weapons.size()), fireDelay,
+               weaponDelay);
+        lastSecond = now;
+    }
+}
+
+int32_t frameWait(Uint32 start, Uint32 now, bool fastForward) {
+    const Uint32 elapsed = now - start;
+    if (elapsed > 14 || fastForward) return -1;
+    const int64_t d = static_cast<int64_t>(start) + 16 - now;
+    return d < 0 ? 0 : static_cast<int32_t>(d);
+}
+
+void paceFrame() {
+    if (frameWait(frameStart, SDL_GetTicks(), keys[SDLK_RSHIFT] != 0) < 0) return;
+    // The wait comes from a second reading of the clock, taken right before the delay.
+    const int64_t d = static_cast<int64_t>(frameStart) + 16 - SDL_GetTicks();
+    SDL_Delay(d < 0 ? 0 : static_cast<Uint32>(d));
+}

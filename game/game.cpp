@@ -1,0 +1,138 @@
+// The game as a whole: the state machine, start-up, the loop and shutdown.
+#include "game/game.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <new>
+
+#include "game/arsenal.h"
+#include "game/cursor.h"
+#include "game/frame.h"
+#include "game/menu.h"
+#include "game/panel.h"
+#include "game/round.h"
+#include "game/roundend.h"
+#include "game/scorescreen.h"
+#include "game/transfer.h"
+#include "media/budget.h"
+#include "media/dirty.h"
+#include "media/events.h"
+#include "media/sound.h"
+#include "media/sprite.h"
+#include "media/video.h"
+#include "world/objects.h"
+
+GameState gameState = StateMenu;
+
+void dispatchState() {
+    switch (gameState) {
+    case StatePlay:
+        playFrame();
+        if (gameState == StatePlay) firingRule();
+        break;
+    case StateMenu:
+        menuFrame();
+        break;
+    case StateScores:
+        scoresFrame();
+        break;
+    case StateRoundEnd:
+        roundEndFrame();
+        break;
+    default:
+        gameState = StateMenu;
+        break;
+    }
+}
+
+// Everything after init up to the loop; returns 0 or the exit code of the failure.
+static int prepare(const StartOptions& o) {
+    Sprite::load("data/gfx.pkf", sprites);
+    cursorSprite = findSprite("kursor.bmp");
+    flySprite = findSprite("mucha01.bmp");
+    for (int i = 0; i < 6; ++i) weaponIcons[i] = findSprite(kIconNames[i]);
+
+    hudText = Text(0, 0, findSprite("font_00.bmp"), "", 96, 12, 0);
+    panelText = Text((screen->w - 512) / 2, screen->h / 3, findSprite("font_00a.bmp"), "", 448, 12, 0);
+    hiscores.clear();
+    nick.clear();
+
+    curl = curl_easy_init();
+    if (!curl) return 200;
+    for (int32_t& a : ammo) a = 0;
+
+    SDL_WarpMouse(static_cast<Uint16>(screen->w / 2), static_cast<Uint16>(screen->h / 2));
+    SDL_GetMouseState(&mouseX, &mouseY);
+
+    if (!cursorSprite || !flySprite) {
+        printf("FAIL: Nie udalo sie wczytac grafik kursora/muchy\n");
+        return 101;
+    }
+    for (int i = 0; i < 6; ++i) {
+        if (!weaponIcons[i]) {
+            printf("FAIL: Nie udalo sie wczytac grafiki broni %d\n", i);
+            return 101;
+        }
+    }
+    halfCursorAnims = animCount(cursorSprite) / 2;
+
+    if (o.budget > 0) {
+        maxUpdates = o.budget;
+    } else {
+        getMaxUpdatesFrom(o.budgetFile.c_str(), benchmark);
+    }
+    printf("INFO: MaxUpdates: %d\n", maxUpdates);
+    try {
+        dirtyRects.assign(static_cast<size_t>(std::max(maxUpdates, 0)), SDL_Rect{});
+    } catch (const std::bad_alloc&) {
+        printf("FAIL: Nie udalo sie zajac miejsca na kwadraciki\n");
+        return 102;
+    }
+    lastSecond = time(nullptr);
+    printf("INFO: Wystartowano w %dms\n", static_cast<int>(SDL_GetTicks()));
+    printf("%s\n", std::string(80, '-').c_str());
+    lastKey = 0;
+    return 0;
+}
+
+int startGame(const StartOptions& options) {
+    fillAudioSpec();
+    if (!init(options.videoFlags, options.width, options.height)) return 100;
+    return prepare(options);
+}
+
+// Releases what the run holds. The lists go before the sprites: a fly's
+// destructor still reads its animation to mark its box.
+void shutdownGame() {
+    clearObjects();
+    Sprite::clear(sprites);
+    hiscores.clear();
+    std::vector<SDL_Rect>().swap(dirtyRects);
+    closeVideo();
+    printf("INFO: Stop\n");
+}
+
+void abortGame(int exitCode) {
+    SDL_CloseAudio();
+    exit(exitCode);
+}
+
+int gameMain() {
+    // Without a log the game still runs; only the messages are lost.
+    if (!freopen("log.txt", "w", stdout)) perror("log.txt");
+    printf("\nINFO: Start\nINFO: Build: %s %s\n", __DATE__, __TIME__);
+    srand(static_cast<unsigned>(time(nullptr)));
+    setbuf(stdout, nullptr);
+
+    const int failure = startGame();
+    if (failure) return failure;
+
+    do {
+        runFrame();
+    } while (running);
+
+    shutdownGame();
+    return 0;
+}

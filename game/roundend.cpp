@@ -1,0 +1,97 @@
+// The round-end screen: the player types a nick, the score is signed and posted.
+#include "game/roundend.h"
+
+#include <SDL/SDL.h>
+
+#include <cstdio>
+
+#include "base/signature.h"
+#include "game/game.h"
+#include "game/panel.h"
+#include "game/round.h"
+#include "game/scorescreen.h"
+#include "game/transfer.h"
+#include "media/events.h"
+#include "world/mucha.h"
+
+RoundEndState roundEndState = EndNick;
+std::string nick;
+int32_t lastKey = 0;
+
+namespace {
+
+bool shiftHeld() { return keys[SDLK_LSHIFT] || keys[SDLK_RSHIFT]; }
+
+void endMessage(const std::string& tail) {
+    char text[128];
+    snprintf(text, sizeof text, "Pokonanych much: %d\nPrzetrwano: %ds\n\n%s", kills, roundTicks / 60, tail.c_str());
+    scoreMessage = text;
+}
+
+// The character a key press types into the nick, or 0. Shift makes capitals
+// and turns '-' into '_'; on a digit it changes nothing, so the nick keeps to
+// characters the unencoded body can carry.
+char typedChar(int32_t key, bool shift) {
+    if (key >= 'a' && key <= 'z') return static_cast<char>(shift ? key - 'a' + 'A' : key);
+    if (key >= '0' && key <= '9') return static_cast<char>(key);
+    if (shift && key == '-') return '_';
+    return 0;
+}
+
+}  // namespace
+
+void startRoundEnd() {
+    gameState = StateRoundEnd;
+    roundEndState = EndNick;
+}
+
+bool nickEntry(bool keyDown, int32_t key, bool shift, bool enterHeld) {
+    if (!keyDown) {
+        lastKey = 0;
+        return false;
+    }
+    // A held key's press stays in `event` frame after frame: enter it once.
+    if (key != lastKey) {
+        lastKey = key;
+        const char c = typedChar(key, shift);
+        if (nickChar(c) && nick.size() < kNickMax) {
+            nick.push_back(c);
+        } else if (key == SDLK_BACKSPACE && !nick.empty()) {
+            nick.pop_back();
+        }
+    }
+    return validNick(nick) && enterHeld;
+}
+
+void roundEndFrame() {
+    scoreMessage.clear();
+    switch (roundEndState) {
+    case EndNick: {
+        bool keyDown = event.type == SDL_KEYDOWN;
+        if (nickEntry(keyDown, keyDown ? event.key.keysym.sym : 0, shiftHeld(), keys[SDLK_RETURN]))
+            roundEndState = EndSending;
+        endMessage("Wpisz nick: " + nick);
+        break;
+    }
+    case EndSending:
+        endMessage("Wysylanie wyniku...");
+        roundEndState = EndPost;
+        break;
+    case EndPost:
+        roundEndState = postScore(kills, nick, roundTicks) ? EndSent : EndFailed;
+        break;
+    case EndSent:
+        resetKills();
+        roundTicks = 0;
+        endMessage("Wyslano.");
+        startScores();
+        break;
+    case EndFailed:
+        endMessage("Nie udalo sie wyslac. Wyslac ponownie? (Enter/Escape)");
+        if (keys[SDLK_RETURN]) roundEndState = EndSending;
+        break;
+    default:
+        break;
+    }
+    drawScorePanel();
+}

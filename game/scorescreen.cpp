@@ -1,0 +1,99 @@
+// The score screen: download the table, load it, show it by time or by flies,
+// and toggle the view with any key.
+#include "game/scorescreen.h"
+
+#include <SDL/SDL.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+
+#include "game/game.h"
+#include "game/panel.h"
+#include "game/transfer.h"
+#include "media/events.h"
+
+ScoresState scoresState = ScoresStart;
+int32_t staleKey = -1;
+Hiscore hiscores;
+
+std::string tableText(Hiscore& table, bool byFlies) {
+    const int32_t rows = std::min(table.count(), table.limit);
+    if (byFlies)
+        table.sortByFlies();
+    else
+        table.sortByTime();
+    std::string text = byFlies ? "Muchy:\n" : "Czas:\n";
+    for (int32_t i = 0; i < rows; i++) {
+        const ScoreRecord& r = table.records[i];
+        const int32_t value = byFlies ? r.flies : r.time / 62;
+        char line[64];  // at most 59: an 11-character place, a 32-byte nick, an 11-digit value
+        snprintf(line, sizeof line, "%02d.\t %s\t %d\n", r.place, r.nick.c_str(), value);
+        text += line;
+    }
+    return text;
+}
+
+void startScores() {
+    gameState = StateScores;
+    scoresState = ScoresStart;
+}
+
+namespace {
+
+void showTable(bool byFlies) {
+    try {
+        panelText.setText(tableText(hiscores, byFlies).c_str());
+    } catch (const std::bad_alloc&) {
+        printf("FAIL: Nie udalo sie zajac miejsca na wyniki\n");
+        abortGame(202);
+    }
+    scoresState = ScoresIdle;
+}
+
+}  // namespace
+
+void scoresFrame() {
+    scoreMessage.clear();
+    // `event` keeps the last press until another event is polled: the Enter
+    // that sent the score would otherwise toggle the view on its release, a
+    // few frames after the table appeared. Such a press is not this screen's.
+    if (event.type != SDL_KEYDOWN) staleKey = -1;
+    bool newPress = event.type == SDL_KEYDOWN && event.key.keysym.sym != staleKey;
+    switch (scoresState) {
+    case ScoresStart:
+        staleKey = event.type == SDL_KEYDOWN ? event.key.keysym.sym : -1;
+        scoreMessage = "Pobieranie wynikow...";
+        scoresState = ScoresDownload;
+        break;
+    case ScoresDownload:
+        scoresState = downloadTable() ? ScoresDownloaded : ScoresFailed;
+        break;
+    case ScoresDownloaded:
+        scoreMessage = "Pobrano.";
+        scoresState = ScoresLoad;
+        break;
+    case ScoresFailed:
+        scoreMessage = "Nie udalo sie pobrac wynikow.";
+        break;
+    case ScoresLoad:
+        hiscores.load(responseFile);
+        scoresState = ScoresByTime;
+        break;
+    case ScoresByFlies:
+    case ScoresByTime:
+        showTable(scoresState == ScoresByFlies);
+        break;
+    case ScoresIdle:
+        if (newPress) scoresState = ScoresKeyDown;
+        break;
+    case ScoresKeyDown:
+        // The toggle waits for the release, so a held key toggles once.
+        if (event.type != SDL_KEYDOWN)
+            scoresState = hiscores.sortedByFlies ? ScoresByTime : ScoresByFlies;
+        break;
+    default:
+        break;
+    }
+    drawScorePanel();
+}

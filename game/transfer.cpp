@@ -1,0 +1,73 @@
+// The HTTP transfers; each blocks the frame that makes it.
+#include "game/transfer.h"
+
+#include <cstdio>
+
+#include "base/signature.h"
+
+CURL* curl = nullptr;
+const char* scoreServer = SCORE_SERVER;
+bool responseStarted = false;
+size_t responseBytes = 0;
+
+namespace {
+
+// Bounds on a transfer: the frame waits for it, and a server that accepts and
+// then says nothing must not freeze the game.
+constexpr long connectTimeoutSeconds = 3;
+constexpr long transferTimeoutSeconds = 10;
+
+// The last post's body. libcurl reads it during the transfer and the handle
+// keeps pointing at it afterwards.
+std::string postBody;
+
+// Runs one transfer to base URL + path: a POST of `body`, or a GET when body is null.
+bool transfer(const char* path, const char* body) {
+    if (!curl) return false;
+    std::string url = std::string(scoreServer) + path;
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeResponse);
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, connectTimeoutSeconds);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, transferTimeoutSeconds);
+    // Timeouts by alarm signal would hit the audio thread too.
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    if (body) {
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body);
+    } else {
+        // The handle keeps the post's fields from an earlier post; the table is
+        // always fetched with a plain GET.
+        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    }
+    beginResponse();
+    return curl_easy_perform(curl) == CURLE_OK;
+}
+
+}  // namespace
+
+bool postScore(int32_t flies, const std::string& nick, int32_t ticks) {
+    postBody = scoreBody(flies, nick, ticks);
+    if (postBody.empty()) return false;
+    return transfer("/bzykolot4.php", postBody.c_str());
+}
+
+bool downloadTable() { return transfer("/bzykolot4.wtf", nullptr); }
+
+void beginResponse() {
+    responseStarted = false;
+    responseBytes = 0;
+}
+
+size_t writeResponse(char* data, size_t size, size_t count, void*) {
+    size_t n = size * count;
+    if (n == 0) return 0;  // no bytes: the file stays as it was
+    // A server that streams without end must not fill the disk.
+    if (n > maxResponseBytes - responseBytes) return 0;
+    FILE* f = fopen(responseFile, responseStarted ? "ab" : "wb");
+    if (!f) return 0;
+    size_t written = fwrite(data, 1, n, f);
+    if (fclose(f) != 0) written = 0;
+    if (written != n) return 0;
+    responseStarted = true;
+    responseBytes += n;
+    return n;
+}

@@ -1,0 +1,19 @@
+// Dirty rectangles: the parts of the screen presented at the end of a frame.
+#pragma once
+#include <SDL/SDL.h>
+#include <cstdint>
+#include <vector>
+
+// ---- Dirty-rectangle state ------------------------------------------------
+extern std::vector<SDL_Rect> dirtyRects;  // maxUpdates entries, allocated once at start-up
+extern int32_t dirtyCount;                // requests this frame not dropped by clipping
+extern bool fullUpdate;                   // present the whole screen this frame
+extern int32_t maxUpdates;                // update budget (capacity of dirtyRects); 1000 until measured
+
+// Records a changed box of the screen (clipped to `screen`); the request that
+// would fill the last entry switches the frame to a full flip.
+void markDirty(int32_t x, int32_t y, int32_t w, int32_t h);
+// Sends the frame to the display: the whole screen when fullUpdate (which it
+// clears), otherwise the dirty rectangles. Returns the frame's dirtyCount,
+// which starts again from 0.
+int32_t presentDirty();
