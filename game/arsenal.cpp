@@ -20,14 +20,14 @@
 #include "world/concrete.h"
 #include "world/objects.h"
 
-int32_t ammo[6] = {0, 0, 0, 0, 0, 0};
+int32_t ammo[kWeaponKinds] = {};
 int32_t selectedWeapon = -1;
 int32_t hoverWeapon = -1;
 bool ringOpen = false;
 int32_t ringX = 0, ringY = 0;
 int32_t fireDelay = 0;
 int32_t weaponDelay = 0;
-Sprite* weaponIcons[6] = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+Sprite* weaponIcons[kWeaponKinds] = {};
 Text hudText;
 
 void resetArsenal() {
@@ -42,7 +42,7 @@ void resetArsenal() {
 // ---- Firing -------------------------------------------------------------------
 
 bool launchWeapon(int32_t kind) {
-    if (kind < 0 || kind > 5) return false;
+    if (kind < 0 || kind >= kWeaponKinds) return false;
     weaponDelay = kWeaponDelays[kind];
     std::unique_ptr<Weapon> shot;
     switch (kind) {
@@ -103,7 +103,7 @@ void fireStep(bool leftHeld) {
     const int32_t kind = selectedWeapon;
     fireDelay = kClickDelay;
     launchWeapon(kind);
-    if (kind >= 0 && kind <= 5) ammo[kind] -= 1;
+    if (kind >= 0 && kind < kWeaponKinds) ammo[kind] -= 1;
     selectedWeapon = -1;
     hoverWeapon = -1;
     ringOpen = false;
@@ -160,7 +160,7 @@ void pickUp(const WeaponDrop& drop) {
                    static_cast<float>(r2 % 360), static_cast<float>(r1 % 20) / 10.0f + 0.5f, 20);
         addParticle(p);
     }
-    if (drop.weaponType >= 0 && drop.weaponType <= 5) ammo[drop.weaponType] += 1;
+    if (drop.weaponType >= 0 && drop.weaponType < kWeaponKinds) ammo[drop.weaponType] += 1;
 }
 
 // ---- Delays and the ring -------------------------------------------------------
@@ -210,7 +210,7 @@ void ringStep(bool rightHeld, bool leftHeld) {
     markDirty(ringX - 56, ringY - 56, 112, 144);
     follow(ringX, mouseX);
     follow(ringY, mouseY);
-    for (int32_t i = 0; i < 6; ++i) {
+    for (int32_t i = 0; i < kWeaponKinds; ++i) {
         const bool available = ammo[i] != 0 && weaponDelay <= 0;
         uint32_t look = available ? 1 : 0;
         int32_t ix, iy;

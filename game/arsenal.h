@@ -15,21 +15,22 @@ enum WeaponKind : int32_t {
     KindArmageddon = 4,
     KindBzykolot = 5,
 };
+constexpr int32_t kWeaponKinds = 6;  // WeaponKind runs 0 to kWeaponKinds - 1
 
 // ---- Weapon state -------------------------------------------------------------
-extern int32_t ammo[6];         // stock per WeaponKind
-extern int32_t selectedWeapon;  // armed kind, fired by the next left press; -1 none
-extern int32_t hoverWeapon;     // ring icon the left button went down on; -1 none
-extern bool ringOpen;           // the ring is shown
-extern int32_t ringX, ringY;    // ring centre, anchor of the HUD line
-extern int32_t fireDelay;       // frames until the plain click may fire again
-extern int32_t weaponDelay;     // frames until the ring's icons are available again
-extern Sprite* weaponIcons[6];  // the ring's icons by WeaponKind, from start-up
-extern Text hudText;            // "font_00.bmp": the ring's HUD line
+extern int32_t ammo[kWeaponKinds];         // stock per WeaponKind
+extern int32_t selectedWeapon;             // armed kind, fired by the next left press; -1 none
+extern int32_t hoverWeapon;                // ring icon the left button went down on; -1 none
+extern bool ringOpen;                      // the ring is shown
+extern int32_t ringX, ringY;               // ring centre, anchor of the HUD line
+extern int32_t fireDelay;                  // frames until the plain click may fire again
+extern int32_t weaponDelay;                // frames until the ring's icons are available again
+extern Sprite* weaponIcons[kWeaponKinds];  // the ring's icons by WeaponKind, from start-up
+extern Text hudText;                       // "font_00.bmp": the ring's HUD line
 
 // The icons' sprite names, by WeaponKind.
-constexpr const char* kIconNames[6] = {"wep_bomb.bmp",     "wep_flame.bmp",      "wep_airstrike.bmp",
-                                       "wep_concrete.bmp", "wep_armageddon.bmp", "wep_bzykolot.bmp"};
+constexpr const char* kIconNames[kWeaponKinds] = {"wep_bomb.bmp",     "wep_flame.bmp",      "wep_airstrike.bmp",
+                                                  "wep_concrete.bmp", "wep_armageddon.bmp", "wep_bzykolot.bmp"};
 
 void firingRule();                   // StatePlay, after the play block
 void dropRoll(float fx, float fy);   // once per dead fly
@@ -43,7 +44,7 @@ void weaponRing();                   // every frame after the delay step
 // Frames between two plain clicks.
 constexpr int32_t kClickDelay = 62;
 // weaponDelay set by firing each WeaponKind.
-constexpr int32_t kWeaponDelays[6] = {125, 312, 187, 937, 500, 625};
+constexpr int32_t kWeaponDelays[kWeaponKinds] = {125, 312, 187, 937, 500, 625};
 
 // The firing rule with the left button's state given (gameState is checked by
 // firingRule). Plain click every 62 frames and never while the ring is open;

@@ -52,7 +52,7 @@ static int prepare(const StartOptions& o) {
     Sprite::load("data/gfx.pkf", sprites);
     cursorSprite = findSprite("kursor.bmp");
     flySprite = findSprite("mucha01.bmp");
-    for (int i = 0; i < 6; ++i) weaponIcons[i] = findSprite(kIconNames[i]);
+    for (int i = 0; i < kWeaponKinds; ++i) weaponIcons[i] = findSprite(kIconNames[i]);
 
     hudText = Text(0, 0, findSprite("font_00.bmp"), "", 96, 12, 0);
     panelText = Text((screen->w - 512) / 2, screen->h / 3, findSprite("font_00a.bmp"), "", 448, 12, 0);
@@ -70,7 +70,7 @@ static int prepare(const StartOptions& o) {
         printf("FAIL: Nie udalo sie wczytac grafik kursora/muchy\n");
         return 101;
     }
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < kWeaponKinds; ++i) {
         if (!weaponIcons[i]) {
             printf("FAIL: Nie udalo sie wczytac grafiki broni %d\n", i);
             return 101;

@@ -18,14 +18,14 @@
 #include "world/objects.h"
 #include "world/weapon.h"
 
-int32_t health = 6;
+int32_t health = kFullHealth;
 int32_t roundTicks = 0;
 Sprite* flySprite = nullptr;
 
 void resetRound() {
     resetArsenal();  // empty stock, nothing armed, ring closed, both delays -1
     gameState = StateMenu;
-    health = 6;
+    health = kFullHealth;
     resetKills();
     roundTicks = 0;
     menuChoice = -1;

@@ -6,9 +6,12 @@
 class Mucha;
 struct Sprite;
 
+// Stings a player takes at most: the health a round starts with.
+constexpr int32_t kFullHealth = 6;
+
 // ---- Round counters ---------------------------------------------------------
 // (The flies beaten, `kills`, are counted where flies die: world/mucha.h.)
-extern int32_t health;      // 6 at the start of a round; the round ends below 1
+extern int32_t health;      // kFullHealth at the start of a round; the round ends below 1
 extern int32_t roundTicks;  // play frames this round
 extern Sprite* flySprite;   // "mucha01.bmp", from start-up
 

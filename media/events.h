@@ -4,9 +4,9 @@
 #include <SDL/SDL.h>
 
 // ---- Event state ------------------------------------------------------------
-extern bool running;  // the program goes on while true; cleared by a quit (window closed,
-                      // left Alt + F4, the menu's quit), after which objects that go
-                      // leave the screen alone
+// The program goes on while true. A quit (window closed, left Alt + F4, the
+// menu's quit) clears it; objects destroyed from then on leave the screen alone.
+extern bool running;
 extern SDL_Event event;  // last event taken; kept in frames with an empty queue
 extern Uint8* keys;      // SDL's held-key table, by key code
 

@@ -217,8 +217,8 @@ int32_t fliesIn(const std::string& scene) {
 }
 
 int32_t kindOf(const std::string& scene) {
-    const char* names[6] = {"bomb", "flame", "airstrike", "concrete", "armageddon", "bzykolot"};
-    for (int32_t k = 0; k < 6; ++k)
+    const char* names[kWeaponKinds] = {"bomb", "flame", "airstrike", "concrete", "armageddon", "bzykolot"};
+    for (int32_t k = 0; k < kWeaponKinds; ++k)
         if (scene == names[k]) return k;
     return -1;
 }
@@ -277,7 +277,7 @@ void fire(const std::string& scene) {
         return;
     }
     if (scene != "all") return;
-    for (int32_t k = 0; k < 6; ++k) {
+    for (int32_t k = 0; k < kWeaponKinds; ++k) {
         ammo[k] = 1;
         selectedWeapon = k;
         fireStep(true);
@@ -341,7 +341,7 @@ private:
     void sceneBlock() {
         if (swarm_ > 0) {
             // Stings cost health, but the scene's round never ends.
-            health = 6;
+            health = kFullHealth;
             roundTicks += 1;
             if (replenished(scene_)) topUp(swarm_);
         }
