@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <microhttpd.h>
+#include <netdb.h>
 #include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -105,8 +106,9 @@ bool isFormType(MHD_Connection* c) {
 
 // The library's callbacks, with the server as their closure.
 struct WebCallbacks {
-    static void* onUri(void*, const char* uri, MHD_Connection*) {
+    static void* onUri(void*, const char* uri, MHD_Connection* c) {
         auto* r = new Request;
+        r->client = peerAddress(c);
         r->path = uri ? std::string(uri).substr(0, std::string(uri).find('?')) : "-";
         return r;
     }
@@ -279,30 +281,25 @@ WebServer::WebServer(const WebOptions& options, ScoreBook& book)
     : options_(options), book_(book), limiter_(options.postsPerMinute, options.postBurst) {}
 
 bool WebServer::start(std::string* error) {
-    sockaddr_in a4{};
-    sockaddr_in6 a6{};
-    const bool v6 = options_.host.find(':') != std::string::npos;
-    const sockaddr* addr;
-    if (v6) {
-        a6.sin6_family = AF_INET6;
-        a6.sin6_port = htons(static_cast<uint16_t>(options_.port));
-        addr = reinterpret_cast<const sockaddr*>(&a6);
-        if (inet_pton(AF_INET6, options_.host.c_str(), &a6.sin6_addr) != 1) addr = nullptr;
-    } else {
-        a4.sin_family = AF_INET;
-        a4.sin_port = htons(static_cast<uint16_t>(options_.port));
-        addr = reinterpret_cast<const sockaddr*>(&a4);
-        if (inet_pton(AF_INET, options_.host.c_str(), &a4.sin_addr) != 1) addr = nullptr;
-    }
-    if (!addr) {
-        *error = "not a numeric address: " + options_.host;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(options_.port);
+    if (int rc = getaddrinfo(options_.host.c_str(), service.c_str(), &hints, &found)) {
+        *error = gai_strerror(rc);
         return false;
     }
+    sockaddr_storage addr{};
+    std::memcpy(&addr, found->ai_addr, found->ai_addrlen);
+    freeaddrinfo(found);
+    // An IPv6 address takes IPv4 clients too, as Linux sockets do by default.
     unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME |
-                     (v6 ? MHD_USE_IPv6 : 0);
+                     (addr.ss_family == AF_INET6 ? MHD_USE_DUAL_STACK : 0);
     daemon_ = MHD_start_daemon(
         flags, static_cast<uint16_t>(options_.port), nullptr, nullptr, &WebCallbacks::onRequest, this,
-        MHD_OPTION_SOCK_ADDR, addr,
+        MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&addr),
         MHD_OPTION_THREAD_POOL_SIZE, options_.threads,
         MHD_OPTION_CONNECTION_LIMIT, options_.maxConnections,
         MHD_OPTION_PER_IP_CONNECTION_LIMIT, options_.maxPerAddress,
