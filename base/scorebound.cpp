@@ -14,10 +14,7 @@
 // - A fly adds one kill when it dies, by a weapon or when the lost round kills
 //   every fly left; one that dies on the cursor adds a second, and each such
 //   sting costs one of the six points of health: + 6.
-int64_t mostFlies(int64_t frames) {
-    if (frames < 1) return 0;
-    return frames / 10 + 51 + 1 + 6;
-}
+int64_t mostFlies(int64_t frames) { return frames / 10 + 51 + 1 + 6; }
 
 bool possibleScore(int64_t flies, int64_t frames) {
     return frames >= 1 && flies >= 0 && flies <= mostFlies(frames);

@@ -3,8 +3,8 @@
 #pragma once
 #include <cstdint>
 
-// An upper bound on the kills a round of `frames` play frames sends:
-// frames / 10 + 58 (integer division). 0 for fewer than one frame.
+// An upper bound on the kills a round of `frames` (at least 1) play frames
+// sends: frames / 10 + 58 (integer division).
 int64_t mostFlies(int64_t frames);
 
 // Whether a round could have ended with `flies` kills after `frames` frames:

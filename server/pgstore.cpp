@@ -28,6 +28,13 @@ const char* const schema =
     "CREATE INDEX IF NOT EXISTS scores_by_flies ON scores (flies DESC, id);"
     "CREATE INDEX IF NOT EXISTS scores_by_time ON scores (time DESC, id);";
 
+// The connection's last error, without libpq's closing line break.
+std::string lastError(PGconn* conn) {
+    std::string e = PQerrorMessage(conn);
+    while (!e.empty() && e.back() == '\n') e.pop_back();
+    return e;
+}
+
 // Owns one result.
 struct Result {
     PGresult* r;
@@ -53,8 +60,7 @@ public:
         else
             conn_ = PQconnectdb(url_.c_str());
         if (PQstatus(conn_) != CONNECTION_OK) {
-            *error = PQerrorMessage(conn_);
-            while (!error->empty() && error->back() == '\n') error->pop_back();
+            *error = lastError(conn_);
             return false;
         }
         // Whatever the database's default, a commit returns once it is durable.
@@ -65,8 +71,7 @@ public:
     bool run(const std::string& sql, std::string* error) {
         Result res(PQexec(conn_, sql.c_str()));
         if (res.ok()) return true;
-        *error = PQerrorMessage(conn_);
-        while (!error->empty() && error->back() == '\n') error->pop_back();
+        *error = lastError(conn_);
         return false;
     }
 
@@ -99,7 +104,7 @@ public:
         for (size_t i = 0; i < scores.size(); i++) {
             char* nick = PQescapeLiteral(conn_.get(), scores[i].nick.c_str(), scores[i].nick.size());
             if (!nick) {
-                *error = PQerrorMessage(conn_.get());
+                *error = lastError(conn_.get());
                 return false;
             }
             sql += (i ? ",(" : "(") + std::string(nick) + "," + std::to_string(scores[i].flies) +
@@ -111,8 +116,7 @@ public:
                "', '') END FROM (SELECT count(*) AS n FROM new) AS c";
         Result res(PQexec(conn_.get(), sql.c_str()));
         if (PQresultStatus(res.r) != PGRES_TUPLES_OK || PQntuples(res.r) != 1) {
-            *error = PQerrorMessage(conn_.get());
-            while (!error->empty() && error->back() == '\n') error->pop_back();
+            *error = lastError(conn_.get());
             return false;
         }
         *added = std::atoi(PQgetvalue(res.r, 0, 0));
@@ -123,7 +127,7 @@ public:
         if (!conn_.ready(error)) return false;
         Result res(PQexec(conn_.get(), tableQuery));
         if (PQresultStatus(res.r) != PGRES_TUPLES_OK) {
-            *error = PQerrorMessage(conn_.get());
+            *error = lastError(conn_.get());
             return false;
         }
         text->clear();

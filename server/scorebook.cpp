@@ -2,11 +2,6 @@
 
 #include "server/log.h"
 
-namespace {
-// The most posts in one transaction; more wait for the next.
-const size_t maxGroup = 1000;
-}  // namespace
-
 bool ScoreBook::start(std::string* error) {
     std::string text;
     if (!store_.table(&text, error)) return false;
@@ -55,14 +50,9 @@ void ScoreBook::commitLoop() {
     for (;;) {
         wake_.wait(lock, [this] { return !queue_.empty() || stale_ || stopping_; });
         if (queue_.empty() && !stale_) return;  // stopping, nothing left to answer
+        // Everything waiting, at most one post per open connection.
         std::vector<Pending> group;
-        if (queue_.size() <= maxGroup) {
-            group.swap(queue_);
-        } else {
-            group.assign(std::make_move_iterator(queue_.begin()),
-                         std::make_move_iterator(queue_.begin() + maxGroup));
-            queue_.erase(queue_.begin(), queue_.begin() + maxGroup);
-        }
+        group.swap(queue_);
         bool changed = stale_;
         stale_ = false;
         lock.unlock();

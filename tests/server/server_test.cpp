@@ -267,13 +267,17 @@ TEST_F(ScoreServer, RefusedPostsStoreNothing) {
     };
     for (const auto& r : rows) EXPECT_EQ(post(r.body), r.status) << r.what;
     EXPECT_EQ(post(kot, "application/json"), 400) << "json type";
-    // Two lengths, read one way by a proxy in front and another way here.
-    for (const char* lengths : {"Content-Length: 9\r\nContent-Length: 95", "Content-Length: 9, 95",
-                                "Content-Length: 95\r\nTransfer-Encoding: chunked"}) {
+    // Two lengths, read one way by a proxy in front and another way here; each
+    // body is a whole valid post by one of the readings.
+    char chunk[16];
+    snprintf(chunk, sizeof chunk, "%zx\r\n", kot.size());
+    const std::string len = std::to_string(kot.size()), chunked = chunk + kot + "\r\n0\r\n\r\n";
+    for (const std::string& framing : {"Content-Length: 9\r\nContent-Length: " + len + "\r\n\r\n" + kot,
+                                       "Content-Length: " + len + ", 9\r\n\r\n" + kot,
+                                       "Content-Length: 9\r\nTransfer-Encoding: chunked\r\n\r\n" + chunked}) {
         const int fd = connectFrom("127.0.0.1", port);
-        const std::string answer = roundTrip(fd, "POST /bzykolot4.php HTTP/1.1\r\nHost: x\r\n" + std::string(lengths) +
-                                                    "\r\n\r\n" + kot);
-        EXPECT_EQ(answer.substr(0, 12), "HTTP/1.1 400") << lengths;
+        const std::string answer = roundTrip(fd, "POST /bzykolot4.php HTTP/1.1\r\nHost: x\r\n" + framing);
+        EXPECT_EQ(answer.substr(0, 12), "HTTP/1.1 400") << framing;
         close(fd);
     }
     EXPECT_EQ(table(), " ");
@@ -459,6 +463,28 @@ TEST_F(ScoreServer, TwoServersShareOnePostgresDatabase) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(seen, "Kot 12 3600 Pies 7 1800");
     EXPECT_EQ(rows().size(), 2u);
+}
+
+// The database goes away under a running server: its posts are answered 500,
+// never 200, and the server connects again once the database is back.
+TEST_F(ScoreServer, PostgresConnectionLostAndRegained) {
+    if (pg.empty()) GTEST_SKIP() << "PostgreSQL only";
+    stop();
+    const std::string name = "d" + std::to_string(getpid());
+    ASSERT_EQ(pgRun(pg, "CREATE DATABASE " + name), std::vector<std::string>{});
+    db = pg.substr(0, pg.rfind('/') + 1) + name;
+    ASSERT_TRUE(start({"--post-rate", "0"})) << readFile(log);
+    EXPECT_EQ(post(body("Kot", "12", "3600")), 200);
+    pgRun(pg, "ALTER DATABASE " + name + " WITH ALLOW_CONNECTIONS false");
+    pgRun(pg, "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" + name + "'");
+    EXPECT_EQ(post(body("Pies", "7", "1800")), 500) << "the connection broke";
+    EXPECT_EQ(post(body("Pies", "7", "1800")), 500) << "no new connection";
+    EXPECT_NE(readFile(log).find("database error: "), std::string::npos);
+    pgRun(pg, "ALTER DATABASE " + name + " WITH ALLOW_CONNECTIONS true");
+    EXPECT_EQ(post(body("Pies", "7", "1800")), 200);
+    EXPECT_EQ(table(), "Kot 12 3600 Pies 7 1800");
+    stop();
+    pgRun(pg, "DROP DATABASE " + name + " WITH (FORCE)");
 }
 
 // Canonical non-negative 32-bit numbers only.
