@@ -92,24 +92,31 @@ int parseArgs(int argc, char** argv, Options* opt) {
             return 2;
         }
         std::string v = argv[++i];
-        unsigned n = 0;
+        // Count options: the value's range and where it goes.
+        struct Count {
+            const char* name;
+            unsigned least, most;
+            unsigned* into;
+        };
+        const Count counts[] = {
+            {"--post-rate", 0, 1000000, &opt->web.postsPerMinute},
+            {"--post-burst", 1, 1000000, &opt->web.postBurst},
+            {"--request-timeout", 1, 3600, &opt->web.requestTimeout},
+            {"--max-connections", 1, 1000000, &opt->web.maxConnections},
+            {"--max-per-address", 0, 1000000, &opt->web.maxPerAddress},
+            {"--threads", 1, 256, &opt->web.threads},
+        };
+        const Count* count = nullptr;
+        for (const Count& c : counts)
+            if (a == c.name) count = &c;
         bool ok = true;
         if (a == "--db") {
             opt->db = v;
         } else if (a == "--listen") {
             ok = parseListen(v, &opt->web);
-        } else if (a == "--post-rate") {
-            ok = parseNumber(v, 1000000, &n), opt->web.postsPerMinute = n;
-        } else if (a == "--post-burst") {
-            ok = parseNumber(v, 1000000, &n) && n > 0, opt->web.postBurst = n;
-        } else if (a == "--request-timeout") {
-            ok = parseNumber(v, 3600, &n) && n > 0, opt->web.requestTimeout = n;
-        } else if (a == "--max-connections") {
-            ok = parseNumber(v, 1000000, &n) && n > 0, opt->web.maxConnections = n;
-        } else if (a == "--max-per-address") {
-            ok = parseNumber(v, 1000000, &n), opt->web.maxPerAddress = n, opt->perAddressGiven = true;
-        } else if (a == "--threads") {
-            ok = parseNumber(v, 256, &n) && n > 0, opt->web.threads = n;
+        } else if (count) {
+            ok = parseNumber(v, count->most, count->into) && *count->into >= count->least;
+            opt->perAddressGiven = opt->perAddressGiven || a == "--max-per-address";
         } else {
             std::fprintf(stderr, "bzykolot2-scores: unknown option: %s\n\n%s", a.c_str(), usage);
             return 2;

@@ -241,7 +241,7 @@ struct WebCallbacks {
         case Route::Table:
             return answerTable(self, c, r);
         case Route::Post:
-            return post(self, c, r, std::move(r->body));
+            return post(self, c, r, r->body);
         case Route::Refused:
             break;
         }

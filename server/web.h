@@ -25,8 +25,8 @@ struct WebOptions {
     unsigned maxConnections = 4000;
     unsigned maxPerAddress = 32;   // 0: no cap
     unsigned requestTimeout = 5;   // seconds to send a whole request
-    double postsPerMinute = 10;    // 0: no limit
-    double postBurst = 10;
+    unsigned postsPerMinute = 10;  // after the burst; 0: no limit
+    unsigned postBurst = 10;
     bool behindProxy = false;      // the client is the last X-Forwarded-For address
 };
 
