@@ -63,8 +63,9 @@ public:
             *error = lastError(conn_);
             return false;
         }
-        // Whatever the database's default, a commit returns once it is durable.
-        return run("SET synchronous_commit TO on", error);
+        // Whatever the database's default, a commit returns once it is durable;
+        // notices ("already exists, skipping") are no news for the log.
+        return run("SET synchronous_commit TO on; SET client_min_messages TO warning", error);
     }
 
     // Runs statements without parameters; false with the reason.

@@ -281,8 +281,7 @@ WebServer::WebServer(const WebOptions& options, ScoreBook& book)
     : options_(options), book_(book), limiter_(options.postsPerMinute, options.postBurst) {}
 
 bool WebServer::start(std::string* error) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
+    addrinfo hints{};  // any family
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
     addrinfo* found = nullptr;

@@ -238,6 +238,15 @@ TEST_F(ScoreServer, ValidPostsAreListedOnceLoggedAndSurviveSigkill) {
     EXPECT_EQ(std::distance(std::sregex_iterator(text.begin(), text.end(), line), std::sregex_iterator()), 6) << text;
     EXPECT_EQ(storedAfterKill(), 3);
     EXPECT_EQ(table(), longNick + " 0 2147483647 Kot 12 3600 A 1 1");
+    // A stop signal: it answers what it holds and ends by itself.
+    kill(pid, SIGTERM);
+    int status = -1;
+    for (int i = 0; i < 100 && waitpid(pid, &status, WNOHANG) == 0; i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    if (status == -1) stop();
+    pids.clear();
+    EXPECT_NE(readFile(log).find("\nstopped\n"), std::string::npos);
 }
 
 TEST_F(ScoreServer, RefusedPostsStoreNothing) {
