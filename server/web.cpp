@@ -34,6 +34,7 @@ struct Request {
     std::string method = "-", path = "-", client = "-";
     std::string body;
     bool begun = false;       // the headers have been seen
+    bool whole = false;       // read whole: being answered, counted in inFlight_
     Route route = Route::Refused;
     int refusal = 0;          // with Route::Refused: the answer's status, text and header
     std::string refusalText, refusalHeader, refusalValue;
@@ -132,6 +133,10 @@ struct WebCallbacks {
     }
 
     static void setBusy(WebServer* self, Request* r, bool busy) {
+        if (busy && !r->whole) {
+            r->whole = true;
+            self->inFlight_++;
+        }
         if (!r->conn) return;
         std::lock_guard<std::mutex> lock(self->connMutex_);
         r->conn->busy = busy;
@@ -164,7 +169,6 @@ struct WebCallbacks {
     static MHD_Result begin(WebServer* self, MHD_Connection* c, Request* r, const char* method) {
         r->begun = true;
         r->method = method;
-        self->inFlight_++;
         const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
         r->conn = info ? static_cast<WebServer::Conn*>(info->socket_context) : nullptr;
         Framing f;
@@ -260,10 +264,8 @@ struct WebCallbacks {
             if (info) status = static_cast<int>(info->http_status);
         }
         if (status) logRequest(r, status);
-        if (r->begun) {
-            self->inFlight_--;
-            setBusy(self, r, false);
-        }
+        if (r->whole) self->inFlight_--;
+        if (r->begun) setBusy(self, r, false);
         delete r;
     }
 

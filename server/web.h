@@ -62,7 +62,7 @@ private:
     MHD_Daemon* daemon_ = nullptr;
     int port_ = 0;
     int listenFd_ = -1;
-    std::atomic<int> inFlight_{0};  // requests begun and not yet answered
+    std::atomic<int> inFlight_{0};  // requests read whole and not yet answered
     std::mutex connMutex_;          // guards conns_ and every Conn in it
     std::unordered_set<Conn*> conns_;
     std::atomic<bool> reaping_{false};
