@@ -1,70 +1,59 @@
 // bzykolot2-scores: the score server the game posts to and downloads its table
-// from. One process, one SQLite file, plain HTTP.
-#include <httplib.h>
+// from. One process, plain HTTP, the scores in an SQLite file or a shared
+// PostgreSQL database.
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdio>
-#include <ctime>
-#include <mutex>
+#include <cstdlib>
 #include <string>
-#include <thread>
 
 #include "server/form.h"
+#include "server/log.h"
+#include "server/scorebook.h"
 #include "server/store.h"
+#include "server/web.h"
 
 namespace {
 
 const char* const usage =
-    "Usage: bzykolot2-scores [--listen ADDR:PORT] [--db FILE]\n"
+    "Usage: bzykolot2-scores [OPTION]...\n"
     "\n"
     "Serves the Bzykolot 2 score table over plain HTTP:\n"
     "  POST /bzykolot4.php         store a signed score\n"
     "  GET|POST /bzykolot4.wtf     the table: best 10 by flies and by time\n"
     "\n"
-    "  --listen ADDR:PORT  address to listen on (default 127.0.0.1:8642;\n"
-    "                      port 0 picks a free port; [::1]:PORT for IPv6)\n"
-    "  --db FILE           SQLite database, created if missing (default scores.db)\n"
-    "  --help              this text\n"
+    "  --listen ADDR:PORT       address to listen on (default 127.0.0.1:8642;\n"
+    "                           port 0 picks a free port; [::1]:PORT for IPv6)\n"
+    "  --db FILE|URL            SQLite database file, created if missing and owned\n"
+    "                           by this process alone (default scores.db); or a\n"
+    "                           PostgreSQL database, postgresql://USER@HOST/DB,\n"
+    "                           which several servers may share\n"
+    "  --post-rate N            posts one address may send a minute once its burst\n"
+    "                           is spent (default 10; 0: no limit); more get 429\n"
+    "  --post-burst N           posts one address may send at once (default 10)\n"
+    "  --behind-proxy           behind a reverse proxy: the client's address is the\n"
+    "                           last one in X-Forwarded-For\n"
+    "  --request-timeout SEC    seconds a client has to send a whole request, from\n"
+    "                           connecting or from its previous answer; idle\n"
+    "                           connections are closed after it too (default 5)\n"
+    "  --max-connections N      open connections in all (default 4000)\n"
+    "  --max-per-address N      open connections from one address (default 32,\n"
+    "                           or none with --behind-proxy; 0: no cap)\n"
+    "  --threads N              threads answering connections (default 2)\n"
+    "  --help                   this text\n"
     "\n"
     "Prints \"listening on ADDR:PORT\" once ready, then one line per request.\n";
 
-// Bounds that keep one slow or greedy client from holding a worker.
-const size_t maxBody = 4096;  // bytes; a larger body is answered 413
-const time_t ioTimeout = 5;   // seconds of silence before a connection is cut
-
 struct Options {
-    std::string host = "127.0.0.1";
-    int port = 8642;
+    WebOptions web;
     std::string db = "scores.db";
+    bool perAddressGiven = false;
 };
 
-std::mutex logMutex;
-
-void logLine(const char* fmt, const std::string& a) {
-    std::lock_guard<std::mutex> lock(logMutex);
-    std::printf(fmt, a.c_str());
-    std::fflush(stdout);
-}
-
-void logRequest(const httplib::Request& req, const httplib::Response& res) {
-    char stamp[32];
-    time_t now = time(nullptr);
-    struct tm tm;
-    gmtime_r(&now, &tm);
-    strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    std::lock_guard<std::mutex> lock(logMutex);
-    // A request cut off inside its request line has no address or method yet.
-    auto orDash = [](const std::string& s) { return s.empty() ? "-" : s.c_str(); };
-    std::printf("%s %s %s %s %d\n", stamp, orDash(req.remote_addr), orDash(req.method),
-                orDash(req.path), res.status);
-    std::fflush(stdout);
-}
-
 // "ADDR:PORT", the address possibly in brackets (IPv6). False when malformed.
-bool parseListen(const std::string& arg, Options* opt) {
+bool parseListen(const std::string& arg, WebOptions* opt) {
     size_t colon = arg.rfind(':');
     if (colon == std::string::npos || colon == 0) return false;
     std::string host = arg.substr(0, colon);
@@ -78,6 +67,14 @@ bool parseListen(const std::string& arg, Options* opt) {
     return true;
 }
 
+// A count option's value into `out`, at most `most`; false when malformed.
+bool parseNumber(const std::string& text, unsigned most, unsigned* out) {
+    int32_t value;
+    if (!parseCount(text, &value) || static_cast<unsigned>(value) > most) return false;
+    *out = static_cast<unsigned>(value);
+    return true;
+}
+
 // 0 to go on, otherwise the exit code (after --help or a bad option).
 int parseArgs(int argc, char** argv, Options* opt) {
     for (int i = 1; i < argc; i++) {
@@ -86,75 +83,70 @@ int parseArgs(int argc, char** argv, Options* opt) {
             std::fputs(usage, stdout);
             return -1;
         }
-        if ((a == "--listen" || a == "--db") && i + 1 < argc) {
-            std::string v = argv[++i];
-            if (a == "--db") {
-                opt->db = v;
-            } else if (!parseListen(v, opt)) {
-                std::fprintf(stderr, "bzykolot2-scores: bad --listen value: %s\n", v.c_str());
-                return 2;
-            }
+        if (a == "--behind-proxy") {
+            opt->web.behindProxy = true;
             continue;
         }
-        std::fprintf(stderr, "bzykolot2-scores: unknown or incomplete option: %s\n\n%s",
-                     a.c_str(), usage);
-        return 2;
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "bzykolot2-scores: unknown or incomplete option: %s\n\n%s", a.c_str(), usage);
+            return 2;
+        }
+        std::string v = argv[++i];
+        // Count options: the value's range and where it goes.
+        struct Count {
+            const char* name;
+            unsigned least, most;
+            unsigned* into;
+        };
+        const Count counts[] = {
+            {"--post-rate", 0, 1000000, &opt->web.postsPerMinute},
+            {"--post-burst", 1, 1000000, &opt->web.postBurst},
+            {"--request-timeout", 1, 3600, &opt->web.requestTimeout},
+            {"--max-connections", 1, 1000000, &opt->web.maxConnections},
+            {"--max-per-address", 0, 1000000, &opt->web.maxPerAddress},
+            {"--threads", 1, 256, &opt->web.threads},
+        };
+        const Count* count = nullptr;
+        for (const Count& c : counts)
+            if (a == c.name) count = &c;
+        bool ok = true;
+        if (a == "--db") {
+            opt->db = v;
+        } else if (a == "--listen") {
+            ok = parseListen(v, &opt->web);
+        } else if (count) {
+            ok = parseNumber(v, count->most, count->into) && *count->into >= count->least;
+            opt->perAddressGiven = opt->perAddressGiven || a == "--max-per-address";
+        } else {
+            std::fprintf(stderr, "bzykolot2-scores: unknown option: %s\n\n%s", a.c_str(), usage);
+            return 2;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "bzykolot2-scores: bad %s value: %s\n", a.c_str(), v.c_str());
+            return 2;
+        }
     }
+    // Behind a proxy every connection comes from the proxy.
+    if (opt->web.behindProxy && !opt->perAddressGiven) opt->web.maxPerAddress = 0;
     return 0;
 }
 
-bool isFormType(const httplib::Request& req) {
-    if (!req.has_header("Content-Type")) return true;  // a bare body is read as a form
-    std::string type = req.get_header_value("Content-Type");
-    type = type.substr(0, type.find(';'));
-    while (!type.empty() && type.back() == ' ') type.pop_back();
-    for (char& c : type) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return type == "application/x-www-form-urlencoded";
-}
-
-void setRoutes(httplib::Server& svr, ScoreStore& store) {
-    svr.Post("/bzykolot4.php", [&store](const httplib::Request& req, httplib::Response& res) {
-        Verdict v;
-        if (!isFormType(req)) {
-            v.message = "Zly typ tresci";
-        } else {
-            v = checkScore(req.body);
-        }
-        if (v.status == 200) {
-            std::string error;
-            // Stored and synced before the answer leaves, or not answered 200.
-            if (!store.add(v.score, &error)) {
-                logLine("database error: %s\n", error);
-                v.status = 500;
-                v.message = "Blad bazy";
-            }
-        }
-        res.status = v.status;
-        res.set_content(v.message + "\n", "text/plain; charset=utf-8");
-    });
-    svr.Get("/bzykolot4.php", [](const httplib::Request&, httplib::Response& res) {
-        res.status = 405;
-        res.set_header("Allow", "POST");
-        res.set_content("Tylko POST\n", "text/plain; charset=utf-8");
-    });
-    auto table = [&store](const httplib::Request&, httplib::Response& res) {
-        std::string text, error;
-        if (!store.table(&text, &error)) {
-            logLine("database error: %s\n", error);
-            res.status = 500;
-            res.set_content("Blad bazy\n", "text/plain; charset=utf-8");
-            return;
-        }
-        res.set_content(text, "text/plain; charset=utf-8");
-    };
-    // The game's download after a post still carries the post's option and goes
-    // out as a POST with an empty body; both must get the table.
-    svr.Get("/bzykolot4.wtf", table);
-    svr.Post("/bzykolot4.wtf", table);
-    svr.set_error_handler([](const httplib::Request&, httplib::Response& res) {
-        if (res.body.empty())
-            res.set_content(std::to_string(res.status) + "\n", "text/plain; charset=utf-8");
-    });
+// Every open connection is a descriptor: raise the soft limit as far as
+// allowed, and keep the connection cap under it.
+void fitDescriptorLimit(WebOptions* web) {
+    rlimit lim;
+    if (getrlimit(RLIMIT_NOFILE, &lim) != 0) return;
+    const rlim_t want = web->maxConnections + 64;
+    if (lim.rlim_cur < want) {
+        lim.rlim_cur = lim.rlim_max == RLIM_INFINITY || lim.rlim_max > want ? want : lim.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &lim);
+        getrlimit(RLIMIT_NOFILE, &lim);
+    }
+    if (lim.rlim_cur < want) {
+        web->maxConnections = lim.rlim_cur > 128 ? static_cast<unsigned>(lim.rlim_cur - 64) : 64;
+        logLine("at most %u connections: the descriptor limit is %llu\n", web->maxConnections,
+                static_cast<unsigned long long>(lim.rlim_cur));
+    }
 }
 
 }  // namespace
@@ -164,16 +156,8 @@ int main(int argc, char** argv) {
     int code = parseArgs(argc, argv, &opt);
     if (code) return code < 0 ? 0 : code;
 
-    ScoreStore store;
-    std::string error;
-    if (!store.open(opt.db, &error)) {
-        std::fprintf(stderr, "bzykolot2-scores: cannot open database %s: %s\n", opt.db.c_str(),
-                     error.c_str());
-        return 1;
-    }
-
-    // Termination signals are taken by one thread that stops the server, so a
-    // request in flight finishes its commit and answer first.
+    // Termination signals are taken by sigwait below, so a request in flight
+    // finishes its commit and answer first. Threads started later inherit the mask.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
@@ -182,47 +166,33 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    httplib::Server svr;
-    svr.set_payload_max_length(maxBody);
-    svr.set_read_timeout(ioTimeout, 0);
-    svr.set_write_timeout(ioTimeout, 0);
-    svr.set_keep_alive_timeout(ioTimeout);
-    svr.set_logger(logRequest);
-    setRoutes(svr, store);
-
-    int port = opt.port;
-    if (port == 0) {
-        port = svr.bind_to_any_port(opt.host);
-        if (port < 0) port = 0;
-    } else if (!svr.bind_to_port(opt.host, port)) {
-        port = 0;
-    }
-    if (port == 0) {
-        std::fprintf(stderr, "bzykolot2-scores: cannot listen on %s:%d\n", opt.host.c_str(),
-                     opt.port);
+    std::string error;
+    std::unique_ptr<ScoreStore> store = openStore(opt.db, &error);
+    if (!store) {
+        std::fprintf(stderr, "bzykolot2-scores: cannot open database %s: %s\n", opt.db.c_str(), error.c_str());
         return 1;
     }
+    const long long stored = store->count();
+    ScoreBook book(*store);
+    if (!book.start(&error)) {
+        std::fprintf(stderr, "bzykolot2-scores: cannot read the table: %s\n", error.c_str());
+        return 1;
+    }
+    fitDescriptorLimit(&opt.web);
+    WebServer web(opt.web, book);
+    if (!web.start(&error)) {
+        std::fprintf(stderr, "bzykolot2-scores: cannot listen on %s:%d: %s\n", opt.web.host.c_str(),
+                     opt.web.port, error.c_str());
+        return 1;
+    }
+    const std::string& host = opt.web.host;
+    std::string where = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+    logLine("listening on %s:%d, database %s, %lld scores\n", where.c_str(), web.port(),
+            store->where().c_str(), stored);
 
-    std::atomic<bool> ended{false};
-    std::thread stopper([&svr, &stopSignals, &ended] {
-        int sig = 0;
-        sigwait(&stopSignals, &sig);
-        // stop() does nothing before the server runs: a signal that arrives
-        // during start-up waits for it, so it is never lost.
-        while (!ended && !svr.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        svr.stop();
-    });
-    std::string where = opt.host.find(':') != std::string::npos ? "[" + opt.host + "]" : opt.host;
-    std::printf("listening on %s:%d, database %s, %lld scores\n", where.c_str(), port,
-                opt.db.c_str(), store.count());
-    std::fflush(stdout);
-
-    bool ok = svr.listen_after_bind();
-    ended = true;
-    // Wake the stopper if the server ended on its own.
-    pthread_kill(stopper.native_handle(), SIGTERM);
-    stopper.join();
-    std::printf("stopped\n");
-    std::fflush(stdout);
-    return ok ? 0 : 1;
+    int sig = 0;
+    sigwait(&stopSignals, &sig);
+    web.stop();
+    logLine("stopped\n");
+    return 0;
 }

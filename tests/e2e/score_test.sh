@@ -2,7 +2,8 @@
 # The road of one score: the real game under Xvfb plays a round to its end
 # (cursor still, right Shift held), a nick is typed and sent to the bundled
 # score server on loopback; the score comes back in "dl.txt" and on the score
-# screen, whose two views are photographed. Then the failure road: with the
+# screen, whose two views are photographed. Before it, the fresh server's
+# empty table must replace an old "dl.txt". Then the failure road: with the
 # server stopped the post fails and waits for Enter; with it back, Enter sends.
 # The round's kills and frames are in no log line: gdb reads them.
 set -u
@@ -77,6 +78,17 @@ e2e_wait_log "$dir" "INFO: Wystartowano" 60
 sleep 1
 e2e_sync_pointer
 cd "$dir" || exit 1
+
+# ---- A fresh server: its empty table replaces the table of an earlier run ---
+echo "stary 1 2" >dl.txt
+e2e_click $((W / 2 + 4)) $((H / 2 - 40))
+e2e_wait_log "$dir" "FAIL: Hiscore.load: Zly plik (0)" 30
+waitfor 10 sub_is 2 -1 || fail "the empty table did not settle"
+[ "$(cat dl.txt)" = " " ] || fail "dl.txt holds '$(cat dl.txt)' after the empty table"
+[ "$(panel)" = "Czas:" ] || fail "the empty table shows: $(panel)"
+e2e_shot scores_empty
+e2e_key Escape
+waitfor 5 state_is 0 || fail "Escape did not return to the menu from the empty table"
 
 # ---- A round, a nick, the score sent and shown ------------------------------
 play_round

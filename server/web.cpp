@@ -1,0 +1,358 @@
+#include "server/web.h"
+
+#include <arpa/inet.h>
+#include <microhttpd.h>
+#include <netdb.h>
+#include <strings.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <ctime>
+
+#include "base/scorebound.h"
+#include "server/log.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const size_t maxBody = 4096;  // bytes; a larger body is answered 413
+
+enum class Route { Table, Post, Refused };
+
+// One HTTP request, from its first line to its answer.
+struct Request {
+    void refuse(int status, const char* text, const char* header = "", const char* value = "") {
+        route = Route::Refused;
+        refusal = status;
+        refusalText = text;
+        refusalHeader = header;
+        refusalValue = value;
+    }
+    WebServer::Conn* conn = nullptr;
+    std::string method = "-", path = "-", client = "-";
+    std::string body;
+    bool begun = false;       // the headers have been seen
+    bool whole = false;       // read whole: being answered, counted in inFlight_
+    Route route = Route::Refused;
+    int refusal = 0;          // with Route::Refused: the answer's status, text and header
+    std::string refusalText, refusalHeader, refusalValue;
+    bool tooLarge = false;
+    bool waiting = false;     // suspended until the book has stored the score
+    std::atomic<int> stored{0};
+    int status = 0;           // the answer queued
+};
+
+std::string peerAddress(MHD_Connection* c) {
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (!info || !info->client_addr) return "-";
+    char text[INET6_ADDRSTRLEN] = "-";
+    const sockaddr* sa = info->client_addr;
+    if (sa->sa_family == AF_INET) {
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(sa)->sin_addr, text, sizeof text);
+    } else if (sa->sa_family == AF_INET6) {
+        const in6_addr& a = reinterpret_cast<const sockaddr_in6*>(sa)->sin6_addr;
+        if (IN6_IS_ADDR_V4MAPPED(&a))
+            inet_ntop(AF_INET, a.s6_addr + 12, text, sizeof text);
+        else
+            inet_ntop(AF_INET6, &a, text, sizeof text);
+    }
+    return text;
+}
+
+// What the headers say about where the body ends.
+struct Framing {
+    std::string length;      // the one Content-Length, if every one agrees
+    bool conflict = false;   // Content-Lengths that differ, or one beside chunking
+    bool chunked = false;
+    std::string forwardedFor;  // the last X-Forwarded-For header
+};
+
+MHD_Result readHeader(void* cls, MHD_ValueKind, const char* key, const char* value) {
+    Framing& f = *static_cast<Framing*>(cls);
+    if (strcasecmp(key, MHD_HTTP_HEADER_CONTENT_LENGTH) == 0) {
+        // "5, 5" repeats one length; "5, 6" or a second header with 6 does not.
+        std::string v = value ? value : "";
+        size_t start = 0;
+        for (;;) {
+            size_t comma = v.find(',', start);
+            std::string item = v.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+            item.erase(0, item.find_first_not_of(" \t"));
+            item.erase(item.find_last_not_of(" \t") + 1);
+            if (f.length.empty()) f.length = item;
+            else if (item != f.length) f.conflict = true;
+            if (comma == std::string::npos) break;
+            start = comma + 1;
+        }
+    } else if (strcasecmp(key, MHD_HTTP_HEADER_TRANSFER_ENCODING) == 0) {
+        f.chunked = true;
+    } else if (strcasecmp(key, "X-Forwarded-For") == 0) {
+        f.forwardedFor = value ? value : "";
+    }
+    return MHD_YES;
+}
+
+bool isFormType(MHD_Connection* c) {
+    const char* header = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_TYPE);
+    if (!header) return true;  // a bare body is read as a form
+    std::string type = header;
+    type = type.substr(0, type.find(';'));
+    while (!type.empty() && type.back() == ' ') type.pop_back();
+    for (char& ch : type) ch = static_cast<char>(tolower(static_cast<unsigned char>(ch)));
+    return type == "application/x-www-form-urlencoded";
+}
+
+}  // namespace
+
+// The library's callbacks, with the server as their closure.
+struct WebCallbacks {
+    static void* onUri(void*, const char* uri, MHD_Connection* c) {
+        auto* r = new Request;
+        r->client = peerAddress(c);
+        r->path = uri ? std::string(uri).substr(0, std::string(uri).find('?')) : "-";
+        return r;
+    }
+
+    static void onConnection(void* cls, MHD_Connection* c, void** context,
+                             MHD_ConnectionNotificationCode code) {
+        auto* self = static_cast<WebServer*>(cls);
+        std::lock_guard<std::mutex> lock(self->connMutex_);
+        if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+            const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD);
+            auto* conn = new WebServer::Conn{info ? info->connect_fd : -1, Clock::now()};
+            self->conns_.insert(conn);
+            *context = conn;
+        } else {
+            // Called before the library closes the socket: the reaper, holding
+            // the same lock, never shuts down a reused descriptor.
+            auto* conn = static_cast<WebServer::Conn*>(*context);
+            self->conns_.erase(conn);
+            delete conn;
+        }
+    }
+
+    static void setBusy(WebServer* self, Request* r, bool busy) {
+        if (busy && !r->whole) {
+            r->whole = true;
+            self->inFlight_++;
+        }
+        if (!r->conn) return;
+        std::lock_guard<std::mutex> lock(self->connMutex_);
+        r->conn->busy = busy;
+        r->conn->since = Clock::now();
+    }
+
+    // Queues the answer. `close`: the connection ends after it (a body left
+    // unread, or framing that cannot be trusted).
+    static MHD_Result answer(WebServer* self, MHD_Connection* c, Request* r, int status,
+                             const std::string& text, bool close = false,
+                             const char* header = nullptr, const std::string& value = "") {
+        setBusy(self, r, true);
+        MHD_Response* res = MHD_create_response_from_buffer(text.size(), const_cast<char*>(text.data()),
+                                                            MHD_RESPMEM_MUST_COPY);
+        if (!res) return MHD_NO;
+        MHD_add_response_header(res, MHD_HTTP_HEADER_CONTENT_TYPE, "text/plain; charset=utf-8");
+        if (header) MHD_add_response_header(res, header, value.c_str());
+        if (close) MHD_add_response_header(res, MHD_HTTP_HEADER_CONNECTION, "close");
+        r->status = status;
+        MHD_Result ok = MHD_queue_response(c, static_cast<unsigned>(status), res);
+        MHD_destroy_response(res);
+        return ok;
+    }
+
+    static MHD_Result answerTable(WebServer* self, MHD_Connection* c, Request* r) {
+        return answer(self, c, r, 200, *self->book_.table());
+    }
+
+    // The headers are in: route, framing, flood limit.
+    static MHD_Result begin(WebServer* self, MHD_Connection* c, Request* r, const char* method) {
+        r->begun = true;
+        r->method = method;
+        const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+        r->conn = info ? static_cast<WebServer::Conn*>(info->socket_context) : nullptr;
+        Framing f;
+        MHD_get_connection_values(c, MHD_HEADER_KIND, readHeader, &f);
+        r->client = peerAddress(c);
+        if (self->options_.behindProxy) r->client = clientAddress(r->client, f.forwardedFor);
+        // Two lengths, or a length beside chunking, read differently by a proxy
+        // in front and by us: the classic way to smuggle a request through.
+        if (f.conflict || (f.chunked && !f.length.empty())) return answer(self, c, r, 400, "400\n", true);
+
+        // Answers that need no body are still given once the request has been
+        // read whole: queued earlier, the library would close the connection.
+        const std::string m = method;
+        const bool get = m == MHD_HTTP_METHOD_GET || m == MHD_HTTP_METHOD_HEAD;
+        if (r->path == "/bzykolot4.wtf") {
+            // The game's download after a post may go out as a POST with an empty body.
+            if (get || m == MHD_HTTP_METHOD_POST) r->route = Route::Table;
+            else r->refuse(405, "405\n", MHD_HTTP_HEADER_ALLOW, "GET, POST");
+        } else if (r->path != "/bzykolot4.php") {
+            r->refuse(404, "404\n");
+        } else if (m != MHD_HTTP_METHOD_POST) {
+            r->refuse(405, "Tylko POST\n", MHD_HTTP_HEADER_ALLOW, "POST");
+        } else if (!f.length.empty() && (f.length.size() > 9 || std::stoul("0" + f.length) > maxBody)) {
+            return answer(self, c, r, 413, "413\n", true);
+        } else {
+            double now = std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+            if (int wait = self->limiter_.take(limitKey(r->client), now))
+                return answer(self, c, r, 429, "Za czesto\n", true, MHD_HTTP_HEADER_RETRY_AFTER,
+                              std::to_string(wait));
+            r->route = Route::Post;
+        }
+        return MHD_YES;
+    }
+
+    // The whole body is in: check the score and hand it to the book.
+    static MHD_Result post(WebServer* self, MHD_Connection* c, Request* r, const std::string& body) {
+        if (!isFormType(c)) return answer(self, c, r, 400, "Zly typ tresci\n");
+        Verdict v = checkScore(body);
+        if (v.status == 200 && !possibleScore(v.score.flies, v.score.time)) {
+            v.status = 422;
+            v.message = v.score.time == 0 ? "Niemozliwy wynik: zerowy czas"
+                                          : "Niemozliwy wynik: za duzo much na ten czas";
+        }
+        if (v.status != 200) return answer(self, c, r, v.status, v.message + "\n");
+        setBusy(self, r, true);
+        r->waiting = true;
+        // Suspended first: the book may answer before this call returns.
+        MHD_suspend_connection(c);
+        self->book_.post(v.score, [r, c](int status) {
+            r->stored = status;
+            MHD_resume_connection(c);
+        });
+        return MHD_YES;
+    }
+
+    static MHD_Result onRequest(void* cls, MHD_Connection* c, const char*, const char* method,
+                                const char*, const char* data, size_t* size, void** context) {
+        auto* self = static_cast<WebServer*>(cls);
+        auto* r = static_cast<Request*>(*context);
+        if (!r->begun) return begin(self, c, r, method);
+        if (*size) {
+            // Past the limit the rest is read and dropped, within the deadline.
+            if (r->body.size() + *size > maxBody) r->tooLarge = true;
+            else r->body.append(data, *size);
+            *size = 0;
+            return MHD_YES;
+        }
+        if (r->waiting) {
+            int status = r->stored;
+            return answer(self, c, r, status, status == 200 ? "Zapisano\n" : "Blad bazy\n");
+        }
+        if (r->tooLarge) return answer(self, c, r, 413, "413\n");
+        switch (r->route) {
+        case Route::Table:
+            return answerTable(self, c, r);
+        case Route::Post:
+            return post(self, c, r, r->body);
+        case Route::Refused:
+            break;
+        }
+        return answer(self, c, r, r->refusal, r->refusalText, false,
+                      r->refusalHeader.empty() ? nullptr : r->refusalHeader.c_str(), r->refusalValue);
+    }
+
+    static void onCompleted(void* cls, MHD_Connection* c, void** context, MHD_RequestTerminationCode) {
+        auto* self = static_cast<WebServer*>(cls);
+        auto* r = static_cast<Request*>(*context);
+        if (!r) return;
+        *context = nullptr;
+        int status = r->status;
+        if (!status) {
+            const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_HTTP_STATUS);
+            if (info) status = static_cast<int>(info->http_status);
+        }
+        if (status) logRequest(r, status);
+        if (r->whole) self->inFlight_--;
+        if (r->begun) setBusy(self, r, false);
+        delete r;
+    }
+
+    static void logRequest(const Request* r, int status) {
+        char stamp[32];
+        time_t now = time(nullptr);
+        struct tm tm;
+        gmtime_r(&now, &tm);
+        strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &tm);
+        logLine("%s %s %s %s %d\n", stamp, r->client.c_str(), r->method.c_str(), r->path.c_str(), status);
+    }
+};
+
+WebServer::WebServer(const WebOptions& options, ScoreBook& book)
+    : options_(options), book_(book), limiter_(options.postsPerMinute, options.postBurst) {}
+
+bool WebServer::start(std::string* error) {
+    addrinfo hints{};  // any family
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(options_.port);
+    if (int rc = getaddrinfo(options_.host.c_str(), service.c_str(), &hints, &found)) {
+        *error = gai_strerror(rc);
+        return false;
+    }
+    sockaddr_storage addr{};
+    std::memcpy(&addr, found->ai_addr, found->ai_addrlen);
+    freeaddrinfo(found);
+    // An IPv6 address takes IPv4 clients too, as Linux sockets do by default.
+    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME |
+                     (addr.ss_family == AF_INET6 ? MHD_USE_DUAL_STACK : 0);
+    daemon_ = MHD_start_daemon(
+        flags, static_cast<uint16_t>(options_.port), nullptr, nullptr, &WebCallbacks::onRequest, this,
+        MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&addr),
+        MHD_OPTION_THREAD_POOL_SIZE, options_.threads,
+        MHD_OPTION_CONNECTION_LIMIT, options_.maxConnections,
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, options_.maxPerAddress,
+        // Silence while an answer is written. The reaper below bounds the
+        // request, to the millisecond; the library counts whole seconds and
+        // may cut up to one early, so it is given more.
+        MHD_OPTION_CONNECTION_TIMEOUT, options_.requestTimeout + 2,
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<size_t>(16384),
+        MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u,
+        MHD_OPTION_URI_LOG_CALLBACK, &WebCallbacks::onUri, this,
+        MHD_OPTION_NOTIFY_CONNECTION, &WebCallbacks::onConnection, this,
+        MHD_OPTION_NOTIFY_COMPLETED, &WebCallbacks::onCompleted, this,
+        MHD_OPTION_END);
+    if (!daemon_) {
+        *error = std::string("cannot listen: ") + std::strerror(errno);
+        return false;
+    }
+    const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);
+    port_ = info ? info->port : options_.port;
+    reaping_ = true;
+    reaper_ = std::thread(&WebServer::reapLoop, this);
+    return true;
+}
+
+// A client gets requestTimeout seconds to send a whole request, counted from
+// the connection's opening or its previous answer; then its socket is shut
+// down, which the library sees as the client leaving. This also closes idle
+// keep-alive connections.
+void WebServer::reapLoop() {
+    const auto limit = std::chrono::seconds(options_.requestTimeout);
+    while (reaping_) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const auto now = Clock::now();
+        std::lock_guard<std::mutex> lock(connMutex_);
+        for (Conn* conn : conns_) {
+            if (!conn->busy && !conn->cut && conn->fd >= 0 && now - conn->since > limit) {
+                shutdown(conn->fd, SHUT_RDWR);
+                conn->cut = true;
+            }
+        }
+    }
+}
+
+void WebServer::stop() {
+    if (!daemon_) return;
+    listenFd_ = MHD_quiesce_daemon(daemon_);
+    book_.stop();
+    for (int i = 0; i < 200 && inFlight_ > 0; i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    reaping_ = false;
+    if (reaper_.joinable()) reaper_.join();
+    MHD_stop_daemon(daemon_);
+    daemon_ = nullptr;
+    if (listenFd_ >= 0) close(listenFd_);
+}
