@@ -120,7 +120,6 @@ e2e_wait_exit 30
 state=$E2E_SCRATCH/state
 mkdir "$state"
 (
-    # shellcheck disable=SC1091
     . "$sroot/etc/default/bzykolot2-scores"
     exec "$sroot/usr/sbin/bzykolot2-scores" --listen 127.0.0.1:0 --db "$state/scores.db" $OPTIONS
 ) >"$ART/server.log" 2>&1 &
