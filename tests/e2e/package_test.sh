@@ -33,18 +33,10 @@ bad=$(grep -v '/$' "$ART/bzykolot2.contents" | grep -vE '^\./usr/(games/[^/]+|li
 [ -z "$bad" ] || fail "unexpected files in the game package: $bad"
 bad=$(grep -v '/$' "$ART/bzykolot2-scores.contents" | grep -vE '^\./(etc/default/[^/]+|usr/(sbin/[^/]+|lib/systemd/system/[^/]+|share/(man/man8|doc/bzykolot2-scores)/[^/]+))$')
 [ -z "$bad" ] || fail "unexpected files in the server package: $bad"
-for f in usr/share/man/man6/bzykolot2.6.gz usr/share/man/man1/pkf.1.gz usr/games/pkf \
-         usr/share/doc/bzykolot2/copyright usr/share/doc/bzykolot2/changelog.Debian.gz \
-         usr/share/icons/hicolor/scalable/apps/bzykolot2.svg; do
-    grep -qx "\./$f" "$ART/bzykolot2.contents" || fail "no $f in the game package"
-done
-for f in usr/share/man/man8/bzykolot2-scores.8.gz usr/share/doc/bzykolot2-scores/copyright \
-         usr/share/doc/bzykolot2-scores/changelog.Debian.gz; do
-    grep -qx "\./$f" "$ART/bzykolot2-scores.contents" || fail "no $f in the server package"
-done
-
-lintian --fail-on error "$game_deb" "$scores_deb" >"$ART/lintian.txt" 2>&1 ||
-    fail "lintian: $(grep '^E:' "$ART/lintian.txt")"
+# Warnings too (a missing manual page is one); packages made outside Debian's
+# archive close no bug, and say so.
+lintian --fail-on error,warning --suppress-tags initial-upload-closes-no-bugs \
+    "$game_deb" "$scores_deb" >"$ART/lintian.txt" 2>&1 || fail "lintian: $(grep -E '^[EW]:' "$ART/lintian.txt")"
 
 # An unpacked package must run from any folder: one with a space in its name.
 root="$E2E_SCRATCH/unpacked game"
@@ -58,6 +50,7 @@ desktop-file-validate "$root/usr/share/applications/bzykolot2.desktop" >"$ART/de
 # The metadata checked against the tree: its desktop entry must be there too.
 appstreamcli validate-tree --no-net "$root" >"$ART/appstream.txt" 2>&1 ||
     fail "appstreamcli: $(cat "$ART/appstream.txt")"
+[ -s "$root/usr/share/icons/hicolor/scalable/apps/bzykolot2.svg" ] || fail "no scalable icon"
 for size in 16 32 48 64 128 256; do
     png=$root/usr/share/icons/hicolor/${size}x$size/apps/bzykolot2.png
     [ "$(identify -format '%wx%h %[channels]' "$png" 2>/dev/null)" = "${size}x$size srgba" ] ||
