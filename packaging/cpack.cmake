@@ -26,6 +26,8 @@ set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_GAME_PACKAGE_NAME bzykolot2)
 set(CPACK_DEBIAN_GAME_PACKAGE_SECTION games)
+# Built for the default loopback server, the game wants the server beside it.
+set(CPACK_DEBIAN_GAME_PACKAGE_SUGGESTS bzykolot2-scores)
 set(CPACK_COMPONENT_GAME_DESCRIPTION "arcade game: blast the flies that swarm your mouse cursor
 Flies swarm in from the edges of the screen and chase the mouse cursor. The
 player blasts them with a click explosion and with six weapons that dead
