@@ -5,7 +5,14 @@
 # work, and an unpacked package runs from wherever it was unpacked.
 include(GNUInstallDirs)
 
-set(BZK_VERSION 1.0.0)
+# The version comes from the newest entry of the Debian changelog, as in any
+# Debian package: a release is a new entry there.
+file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/changelog BZK_CHANGELOG_TOP LIMIT_COUNT 1)
+if(NOT BZK_CHANGELOG_TOP MATCHES "^bzykolot2 \\(([0-9.]+)-([0-9]+)\\) ")
+  message(FATAL_ERROR "packaging/changelog: no version in '${BZK_CHANGELOG_TOP}'")
+endif()
+set(BZK_VERSION ${CMAKE_MATCH_1})
+set(BZK_DEB_RELEASE ${CMAKE_MATCH_2})
 # Where the AppStream metadata points players to, and where it finds the
 # screenshot (HOMEPAGE/screenshots/round.png is docs/round.png).
 set(BZK_HOMEPAGE "https://bzykolot2.example.org" CACHE STRING "The game's web page")
