@@ -6,7 +6,8 @@ want=(cmake g++ make pkg-config libsdl1.2-dev libcurl4-openssl-dev libgtest-dev
       libcairo2-dev librsvg2-dev libfreetype-dev fonts-dejavu-core
       libcpp-httplib-dev libsqlite3-dev libmicrohttpd-dev libpq-dev curl)
 if [ "${1:-build}" = test ]; then
-  want+=(xvfb xdotool imagemagick x11-xkb-utils x11-utils sox python3 gdb postgresql e2fsprogs)
+  want+=(xvfb xdotool imagemagick x11-xkb-utils x11-utils sox python3 gdb postgresql e2fsprogs
+         dpkg-dev file lintian desktop-file-utils appstream systemd man-db)
 fi
 missing=()
 for p in "${want[@]}"; do

@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh test
 build=${BUILD_DIR:-build-test}
-cmake -S . -B "$build" -DSANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+# The /usr prefix lets the package test make its Debian packages from this build.
+cmake -S . -B "$build" -DSANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
 cmake --build "$build" -j"$(nproc)"
 cd "$build"
 ctest --output-on-failure -j2 --timeout 600

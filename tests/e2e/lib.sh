@@ -175,8 +175,12 @@ e2e_click() {
 }
 
 # e2e_game EXPR...: the values of C expressions in the running game, on one line (gdb).
+# The game is stopped from before gdb starts until it has detached, so a
+# reading costs the game no frames however slowly gdb loads.
 e2e_game() {
     local args=() e
     for e in "$@"; do args+=(-ex "printf \"%d\\n\", $e"); done
+    kill -STOP "$E2E_GAME_PID"
     gdb -p "$E2E_GAME_PID" -batch -nx "${args[@]}" 2>/dev/null | grep -E '^-?[0-9]+$' | paste -sd' '
+    kill -CONT "$E2E_GAME_PID"
 }

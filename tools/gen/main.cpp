@@ -2,10 +2,13 @@
 // Reads ASSETS_DIR/assets.txt, writes the graphics entries into OUT_DIR/gfx,
 // the sounds into OUT_DIR/sfx, the entry lists OUT_DIR/gfx.list and
 // OUT_DIR/sfx.list (pack order) and the contact sheet.
+// bzkgen --icon FILE.svg SIZE OUT.png
+// Renders the whole SVG into a SIZE x SIZE PNG with alpha (the desktop icon).
 #include "gen.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sys/stat.h>
 
@@ -48,11 +51,32 @@ SpriteArt textSample(const SpriteArt& font, const std::vector<int>& widths, cons
     return art;
 }
 
+int writeIcon(const std::string& svg, const char* sizeArg, const char* png) {
+    int size = std::atoi(sizeArg);
+    if (size < 1 || size > 1024) {
+        std::fprintf(stderr, "bzkgen: icon size %s is not 1 to 1024\n", sizeArg);
+        return 2;
+    }
+    size_t slash = svg.rfind('/');
+    assetDir = slash == std::string::npos ? "." : svg.substr(0, slash);
+    Frame f(size, size);
+    cairo_t* cr = cairo_create(f.s);
+    renderSvg(cr, svg.substr(slash + 1), "", size, size);
+    cairo_destroy(cr);
+    if (cairo_surface_write_to_png(f.s, png) != CAIRO_STATUS_SUCCESS) {
+        std::fprintf(stderr, "bzkgen: cannot write %s\n", png);
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 5 && std::string(argv[1]) == "--icon") return writeIcon(argv[2], argv[3], argv[4]);
     if (argc != 4) {
-        std::fprintf(stderr, "usage: bzkgen ASSETS_DIR OUT_DIR SHEET.png\n");
+        std::fprintf(stderr, "usage: bzkgen ASSETS_DIR OUT_DIR SHEET.png\n"
+                             "       bzkgen --icon FILE.svg SIZE OUT.png\n");
         return 2;
     }
     assetDir = argv[1];
