@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -30,12 +29,11 @@ extern "C" const char* __lsan_default_suppressions() {
 namespace testutil {
 
 static void put32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
 }
 
 std::string packBytes(const std::vector<PackEntry>& entries, uint32_t gap) {
-    std::string table;
-    std::string data;
+    std::string table, data;
     for (const PackEntry& e : entries) {
         data.append(gap, '\xAA');
         put32(table, static_cast<uint32_t>(data.size()));
@@ -44,17 +42,10 @@ std::string packBytes(const std::vector<PackEntry>& entries, uint32_t gap) {
         table += e.name;
         data += e.bytes;
     }
-    std::string out = "PAKF";
-    out.push_back('\x01');
-    const uint32_t headerSize = 13 + static_cast<uint32_t>(table.size());
-    // Filler between the table and dataBase, so dataBase is not simply the table's end.
-    std::string filler(gap, '\x55');
-    put32(out, headerSize + gap);
+    std::string out = "PAKF\x01";
+    put32(out, 13 + static_cast<uint32_t>(table.size()) + gap);
     put32(out, static_cast<uint32_t>(entries.size()));
-    out += table;
-    out += filler;
-    out += data;
-    return out;
+    return out + table + std::string(gap, '\x55') + data;
 }
 
 void writePack(const std::string& path, const std::vector<PackEntry>& entries, uint32_t gap) {
@@ -63,41 +54,36 @@ void writePack(const std::string& path, const std::vector<PackEntry>& entries, u
 
 void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    if (!f) throw std::runtime_error("cannot write " + path);
-    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()))) throw std::runtime_error("cannot write " + path);
 }
 
 std::string readFile(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
     std::ostringstream s;
-    s << f.rdbuf();
+    s << std::ifstream(path, std::ios::binary).rdbuf();
     return s.str();
 }
 
 CaptureStdout::CaptureStdout() {
     fflush(stdout);
     char tmpl[] = "capture-XXXXXX";
-    int fd = mkstemp(tmpl);
+    const int fd = mkstemp(tmpl);
     if (fd < 0) throw std::runtime_error("mkstemp failed");
     path_ = tmpl;
     savedFd_ = dup(STDOUT_FILENO);
     dup2(fd, STDOUT_FILENO);
     close(fd);
-    active_ = true;
 }
 
 std::string CaptureStdout::stop() {
-    if (!active_) return "";
+    if (savedFd_ < 0) return "";
     fflush(stdout);
     dup2(savedFd_, STDOUT_FILENO);
     close(savedFd_);
-    active_ = false;
-    std::string out = readFile(path_);
+    savedFd_ = -1;
+    const std::string out = readFile(path_);
     unlink(path_.c_str());
     return out;
 }
-
-CaptureStdout::~CaptureStdout() { stop(); }
 
 std::string tempDir(const std::string& hint) {
     std::string tmpl = hint + "-XXXXXX";

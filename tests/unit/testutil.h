@@ -3,7 +3,6 @@
 #pragma once
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace testutil {
@@ -13,14 +12,11 @@ struct PackEntry {
     std::string bytes;
 };
 
-// Writes a format-1 pack. With `gap` > 0, `gap` filler bytes lie between the
-// table and dataBase and before every data block, so readers must honour
-// dataBase and the offsets exactly.
-void writePack(const std::string& path, const std::vector<PackEntry>& entries,
-               uint32_t gap = 0);
-
-// Raw header + table bytes, for tests that corrupt or truncate packs.
+// A format-1 pack. With `gap` > 0, `gap` filler bytes lie between the table
+// and dataBase and before every data block, so readers must honour dataBase
+// and the offsets exactly.
 std::string packBytes(const std::vector<PackEntry>& entries, uint32_t gap = 0);
+void writePack(const std::string& path, const std::vector<PackEntry>& entries, uint32_t gap = 0);
 
 void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
@@ -30,12 +26,11 @@ std::string readFile(const std::string& path);
 class CaptureStdout {
 public:
     CaptureStdout();
-    ~CaptureStdout();
+    ~CaptureStdout() { stop(); }
     std::string stop();
 private:
     int savedFd_ = -1;
     std::string path_;
-    bool active_ = false;
 };
 
 // A fresh empty directory under the test's working directory.
