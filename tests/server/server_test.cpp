@@ -1,7 +1,7 @@
-// The score server as a program on an ephemeral loopback port with a fresh
-// store, talked to over HTTP. The store is an SQLite file, or, when
-// BZK_TEST_PG_URL_FILE names a file holding the URL of a throw-away PostgreSQL
-// cluster, a schema of its own in that database: the same tests run on both.
+// The score server as a program on a loopback port with a fresh store, talked
+// to over HTTP. The store is an SQLite file, or, when BZK_TEST_PG_URL_FILE
+// names a file holding the URL of a throw-away PostgreSQL cluster, a schema of
+// its own in that database: the same tests run on both.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -9,54 +9,31 @@
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <fstream>
-#include <memory>
 #include <regex>
 #include <set>
-#include <sstream>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "base/hiscore.h"
 #include "base/md5.h"
-#include "server/form.h"
 #include "server/limits.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 
 std::string readFile(const std::string& path) {
     std::ostringstream s;
     s << std::ifstream(path, std::ios::binary).rdbuf();
     return s.str();
 }
-
-const std::string kSalt = "niebieskiparasolnadrzewa";
-std::string md5(const std::string& text) {
-    return md5Hex(reinterpret_cast<const uint8_t*>(text.data()), int(text.size()));
-}
+std::string md5(const std::string& text) { return md5Hex(reinterpret_cast<const uint8_t*>(text.data()), int(text.size())); }
 // The form of these fields, signed over them unless a digest is given.
 std::string body(const std::string& nick, const std::string& flies, const std::string& time, std::string digest = "") {
-    if (digest.empty()) digest = md5(flies + nick + time + kSalt);
+    if (digest.empty()) digest = md5(flies + nick + time + "niebieskiparasolnadrzewa");
     return "wysyl=1&wersja=1&nick=" + nick + "&muchy=" + flies + "&czas=" + time + "&md5=" + digest;
-}
-
-// The PostgreSQL URL the tests run against, or "" for SQLite.
-std::string pgUrl() {
-    const char* file = getenv("BZK_TEST_PG_URL_FILE");
-    if (!file) return "";
-    std::string url = readFile(file);
-    url.erase(url.find_last_not_of(" \n") + 1);
-    return url.empty() ? "<no URL in " + std::string(file) + ">" : url;
 }
 
 // Runs SQL on PostgreSQL; the rows of the last statement as "a b c" lines.
@@ -69,57 +46,44 @@ std::vector<std::string> pgRun(const std::string& url, const std::string& sql) {
         for (int j = 0; j < PQnfields(r); j++) row += (j ? " " : "") + std::string(PQgetvalue(r, i, j));
         rows.push_back(row);
     }
-    const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK || PQresultStatus(r) == PGRES_TUPLES_OK;
+    if (PQresultStatus(r) != PGRES_COMMAND_OK && PQresultStatus(r) != PGRES_TUPLES_OK)
+        rows = {"<failed: " + std::string(PQerrorMessage(c.get())) + ">"};
     PQclear(r);
-    if (!ok) rows = {"<failed: " + std::string(PQerrorMessage(c.get())) + ">"};
     return rows;
 }
 
-// A TCP connection to the server from the loopback address `from`.
-int connectFrom(const char* from, int port) {
+// A TCP connection to 127.0.0.1:port from the loopback address `from`; -1 on failure.
+int connectFrom(const std::string& from, int port) {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
-    inet_pton(AF_INET, from, &a.sin_addr);
+    inet_pton(AF_INET, from.c_str(), &a.sin_addr);
     if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) return close(fd), -1;
-    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_port = htons(uint16_t(port));
     inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
     if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) return close(fd), -1;
     return fd;
 }
 
-// Sends `request` and reads until one whole answer is in (its Content-Length
-// read) or the connection ends; "" after 10 s.
-std::string roundTrip(int fd, const std::string& request) {
-    if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) != ssize_t(request.size())) return "";
+// Sends `request` and returns the answer's status line ("" when none comes in 10 s).
+std::string statusLine(int fd, const std::string& request) {
     timeval tv{10, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     std::string in;
     char buf[4096];
-    for (ssize_t n; (n = recv(fd, buf, sizeof buf, 0)) > 0;) {
-        in.append(buf, size_t(n));
-        size_t end = in.find("\r\n\r\n");
-        std::smatch m;
-        if (end != std::string::npos && std::regex_search(in, m, std::regex("Content-Length: ([0-9]+)")) &&
-            in.size() >= end + 4 + std::stoul(m[1]))
-            break;
-    }
-    return in;
+    send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    for (ssize_t n; in.find("\r\n") == std::string::npos && (n = recv(fd, buf, sizeof buf, 0)) > 0;) in.append(buf, size_t(n));
+    return in.substr(0, in.find("\r\n"));
 }
 
-// How many of the connections the server has closed, waiting up to `wait`
-// for all of them to be.
-size_t closedCount(const std::vector<int>& fds, std::chrono::milliseconds wait = {}) {
-    auto closed = [](int fd) {
-        char c;
-        ssize_t n = recv(fd, &c, 1, MSG_DONTWAIT);
-        return n == 0 || (n < 0 && errno == ECONNRESET);
-    };
-    const auto end = Clock::now() + wait;
-    size_t n;
-    while ((n = size_t(std::count_if(fds.begin(), fds.end(), closed))) < fds.size() && Clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    return n;
+// Whether the server has closed the connection, waiting up to `wait` for it.
+bool closedWithin(int fd, std::chrono::milliseconds wait) {
+    char c;
+    for (auto end = std::chrono::steady_clock::now() + wait;; std::this_thread::sleep_for(50ms)) {
+        const ssize_t n = recv(fd, &c, 1, MSG_DONTWAIT);
+        if (n == 0 || (n < 0 && errno == ECONNRESET)) return true;
+        if (std::chrono::steady_clock::now() >= end) return false;
+    }
 }
 
 class ScoreServer : public ::testing::Test {
@@ -128,13 +92,15 @@ protected:
         char tmpl[] = "/tmp/bzk-server-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir = tmpl;
-        pg = pgUrl();
-        if (pg.empty()) {
-            db = dir + "/scores.db";
-        } else {
+        if (const char* file = getenv("BZK_TEST_PG_URL_FILE")) {
+            pg = readFile(file);
+            pg.erase(pg.find_last_not_of(" \n") + 1);
+            ASSERT_FALSE(pg.empty()) << "no URL in " << file;
             schema = "t" + std::to_string(getpid());
             ASSERT_EQ(pgRun(pg, "CREATE SCHEMA " + schema), std::vector<std::string>{});
             db = pg + (pg.find('?') == std::string::npos ? "?" : "&") + "options=-csearch_path%3D" + schema;
+        } else {
+            db = dir + "/scores.db";
         }
         // Most tests post more than one address may: they run without the limit.
         ASSERT_TRUE(start({"--post-rate", "0"})) << readFile(log);
@@ -144,8 +110,8 @@ protected:
         if (!pg.empty()) pgRun(pg, "DROP SCHEMA " + schema + " CASCADE");
         std::system(("chattr -i " + dir + "/scores.db-shm 2>/dev/null; rm -rf " + dir).c_str());
     }
-    // Starts the server on 127.0.0.1:0 with these options; true once it printed
-    // its port and the scores it holds. The previous one is left running.
+    // Starts a server on 127.0.0.1:0 (unless the options say otherwise); true
+    // once it printed where it listens and the scores it holds. Earlier ones keep running.
     bool start(std::vector<std::string> options = {}) {
         log = dir + "/server" + std::to_string(++starts) + ".log";
         options.insert(options.begin(), {SERVER_BIN, "--listen", "127.0.0.1:0", "--db", db});
@@ -158,22 +124,19 @@ protected:
             _exit(127);
         }
         pids.push_back(pid);
-        const std::regex ready("listening on 127\\.0\\.0\\.1:([0-9]+), database .*, ([0-9]+) scores");
-        for (int i = 0; i < 200 && waitpid(pid, nullptr, WNOHANG) == 0; i++) {
+        const std::regex ready("listening on (\\S+):([0-9]+), database .*, ([0-9]+) scores\n");
+        for (int i = 0; i < 200 && waitpid(pid, nullptr, WNOHANG) == 0; i++, std::this_thread::sleep_for(50ms)) {
             std::smatch m;
             const std::string text = readFile(log);
-            if (std::regex_search(text, m, ready)) return port = std::stoi(m[1]), stored = std::stoll(m[2]), true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (std::regex_search(text, m, ready)) return host = m[1], port = std::stoi(m[2]), stored = std::stoll(m[3]), true;
         }
         return false;
     }
-    // Kills every server started without warning.
-    void stop() {
+    void stop() {  // every server, without warning
         for (pid_t p : pids)
             if (kill(p, SIGKILL) == 0) waitpid(p, nullptr, 0);
         pids.clear();
     }
-    // Kills the server without warning and starts it again: the scores it holds.
     long long storedAfterKill() { return stop(), start() ? stored : -1; }
     // Every stored score as "nick flies time", read from the store itself.
     std::multiset<std::string> rows() {
@@ -192,25 +155,24 @@ protected:
         sqlite3_close(s);
         return out;
     }
-
-    std::unique_ptr<httplib::Client> client(int at = 0) {
-        auto c = std::make_unique<httplib::Client>("127.0.0.1", at ? at : port);
-        c->set_read_timeout(30);
-        return c;
+    httplib::Result send(const std::string& b, const httplib::Headers& headers = {},
+                         const char* type = "application/x-www-form-urlencoded", const char* path = "/bzykolot4.php") {
+        httplib::Client c("127.0.0.1", port);
+        c.set_read_timeout(30);
+        return c.Post(path, headers, b, type);
     }
-    int post(const std::string& b, const char* type = "application/x-www-form-urlencoded",
-             const httplib::Headers& headers = {}) {
-        auto res = client()->Post("/bzykolot4.php", headers, b, type);
+    int post(const std::string& b, const httplib::Headers& headers = {}, const char* type = "application/x-www-form-urlencoded") {
+        auto res = send(b, headers, type);
         return res ? res->status : -1;
     }
+    // The table; after a post the game's handle may send its request as an empty POST.
     std::string table(bool byPost = false, int at = 0) {
-        auto c = client(at);
-        // After a post the game's handle may still send its table request as an empty POST.
-        auto res = byPost ? c->Post("/bzykolot4.wtf", "", "application/x-www-form-urlencoded") : c->Get("/bzykolot4.wtf");
+        httplib::Client c("127.0.0.1", at ? at : port);
+        auto res = byPost ? c.Post("/bzykolot4.wtf", "", "application/x-www-form-urlencoded") : c.Get("/bzykolot4.wtf");
         return res && res->status == 200 ? res->body : "<no table>";
     }
 
-    std::string dir, log, pg, schema, db;
+    std::string dir, log, pg, schema, db, host;
     pid_t pid = -1;
     std::vector<pid_t> pids;
     int port = 0, starts = 0;
@@ -218,74 +180,62 @@ protected:
 };
 
 // A fresh store answers a single space, which the game loads as no rows
-// instead of keeping its previous table. A repeated score is stored once.
-TEST_F(ScoreServer, ValidPostsAreListedOnceLoggedAndSurviveSigkill) {
+// instead of keeping its old table. A repeated score is stored once; every
+// answer is one log line; what was answered survives SIGKILL; SIGTERM ends it.
+TEST_F(ScoreServer, ValidPostsAreListedOnceLoggedAndKept) {
     EXPECT_EQ(table(), " ");
-    EXPECT_EQ(post(body("Kot", "12", "3600")), 200);
-    // Boundaries: 31 characters, 0 and INT32_MAX; a charset parameter.
+    EXPECT_EQ(post(body("K%6ft", "12", "3600", md5("12Kot3600niebieskiparasolnadrzewa"))), 200);
     const std::string longNick = "xxxxx_Q9" + std::string(23, 'x');
     EXPECT_EQ(post(body(longNick, "0", "2147483647")), 200);
-    EXPECT_EQ(post(body("A", "1", "1"), "application/x-www-form-urlencoded; charset=UTF-8"), 200);
+    EXPECT_EQ(post(body("A", "1", "1"), {}, "application/x-www-form-urlencoded; charset=UTF-8"), 200);
     EXPECT_EQ(post(body("Kot", "12", "3600")), 200) << "the game resends when an answer was lost";
-    EXPECT_EQ(table(true), longNick + " 0 2147483647 Kot 12 3600 A 1 1");
-    // One line per request, written just after the answer: give it a moment.
-    std::string text;
-    for (int i = 0; i < 50 && (text = readFile(log)).find(" POST /bzykolot4.wtf") == std::string::npos; i++)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const std::regex line("[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z "
-                          "127\\.0\\.0\\.1 (GET|POST) /bzykolot4\\.(php|wtf) 200\n");
+    const std::string want = longNick + " 0 2147483647 Kot 12 3600 A 1 1";
+    EXPECT_EQ(table(true), want);
+    const std::regex line("[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z 127\\.0\\.0\\.1 (GET|POST) /bzykolot4\\.(php|wtf) 200\n");
+    std::string text;  // each line is written just after its answer
+    for (int i = 0; i < 100 && (text = readFile(log)).find(" POST /bzykolot4.wtf") == std::string::npos; i++)
+        std::this_thread::sleep_for(20ms);
     EXPECT_EQ(std::distance(std::sregex_iterator(text.begin(), text.end(), line), std::sregex_iterator()), 6) << text;
     EXPECT_EQ(storedAfterKill(), 3);
-    EXPECT_EQ(table(), longNick + " 0 2147483647 Kot 12 3600 A 1 1");
-    // A stop signal: it answers what it holds and ends by itself.
+    EXPECT_EQ(table(), want);
     kill(pid, SIGTERM);
     int status = -1;
-    for (int i = 0; i < 100 && waitpid(pid, &status, WNOHANG) == 0; i++)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_TRUE(status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    if (status == -1) stop();
-    pids.clear();
+    for (int i = 0; i < 100 && waitpid(pid, &status, WNOHANG) == 0; i++) std::this_thread::sleep_for(50ms);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_NE(readFile(log).find("\nstopped\n"), std::string::npos);
 }
 
 TEST_F(ScoreServer, RefusedPostsStoreNothing) {
-    const std::string kot = body("Kot", "12", "3600"), good = md5("12Kot3600" + kSalt);
+    const std::string kot = body("Kot", "12", "3600"), good = md5("12Kot3600niebieskiparasolnadrzewa");
     const struct {
-        const char* what;
         std::string body;
         int status;
-    } rows[] = {
-        {"signature of other values", body("Kot", "12", "3601", good), 403},
-        {"signature of the unsalted text", body("Kot", "12", "3600", md5("12Kot3600")), 403},
-        {"empty nick", body("", "12", "3600"), 400},
-        {"32-character nick", body(std::string(32, 'a'), "12", "3600"), 400},
-        {"nick with a space", body("a+b", "1", "2", md5("1a b2" + kSalt)), 400},
-        {"nick with an encoded &", body("a%26b", "1", "2", md5("1a&b2" + kSalt)), 400},
-        {"non-ASCII nick", body("K%C3%B3t", "1", "2", md5("1K\xc3\xb3t2" + kSalt)), 400},
-        {"non-numeric flies", body("Kot", "abc", "2"), 400},
-        {"time over 32 bits", body("Kot", "1", "2147483648"), 400},
-        {"missing md5", "wysyl=1&wersja=1&nick=Kot&muchy=12&czas=3600", 400},
-        {"unknown version", "wysyl=1&wersja=2&nick=Kot&muchy=12&czas=3600&md5=" + good, 400},
-        {"nick given twice", kot + "&nick=Kot", 400},
-        {"oversize body", kot + "&x=" + std::string(5000, 'y'), 413},
+    } refused[] = {
+        {body("Kot", "12", "3601", good), 403}, {body("Kot", "12", "3600", md5("12Kot3600")), 403},
+        {body("", "12", "3600"), 400}, {body(std::string(32, 'a'), "12", "3600"), 400},
+        {body("a+b", "1", "2", md5("1a b2niebieskiparasolnadrzewa")), 400},
+        {body("a%26b", "1", "2", md5("1a&b2niebieskiparasolnadrzewa")), 400}, {body("a%2", "1", "2"), 400},
+        {body("a%g1", "1", "2"), 400}, {body("Kot", "abc", "2"), 400}, {body("Kot", "1", "2147483648"), 400},
+        {"wysyl=1&wersja=1&nick=Kot&muchy=12&czas=3600", 400}, {kot + "&x=1", 400}, {kot + "&y", 400},
+        {"wysyl=1&wersja=2&nick=Kot&muchy=12&czas=3600&md5=" + good, 400}, {kot + "&nick=Kot", 400},
+        {body("Kot", "12", "3600", std::string(32, 'A')), 400}, {kot + "&x=" + std::string(5000, 'y'), 413},
         // More flies than any round of that length yields, and a round of no frame.
-        {"every fly at once", body("Kot", "2147483647", "1"), 422},
-        {"one fly over the bound", body("Kot", "1059", "10000"), 422},
-        {"no time", body("Kot", "0", "0"), 422},
+        {body("Kot", "1059", "10000"), 422}, {body("Kot", "0", "0"), 422},
     };
-    for (const auto& r : rows) EXPECT_EQ(post(r.body), r.status) << r.what;
-    EXPECT_EQ(post(kot, "application/json"), 400) << "json type";
+    for (const auto& r : refused) EXPECT_EQ(post(r.body), r.status) << r.body;
+    EXPECT_EQ(post(kot, {}, "application/json"), 400);
+    auto res = send(kot, {}, "application/x-www-form-urlencoded", "/other");
+    EXPECT_TRUE(res && res->status == 404) << "unknown path";
     // Two lengths, read one way by a proxy in front and another way here; each
     // body is a whole valid post by one of the readings.
     char chunk[16];
     snprintf(chunk, sizeof chunk, "%zx\r\n", kot.size());
-    const std::string len = std::to_string(kot.size()), chunked = chunk + kot + "\r\n0\r\n\r\n";
+    const std::string len = std::to_string(kot.size());
     for (const std::string& framing : {"Content-Length: 9\r\nContent-Length: " + len + "\r\n\r\n" + kot,
                                        "Content-Length: " + len + ", 9\r\n\r\n" + kot,
-                                       "Content-Length: 9\r\nTransfer-Encoding: chunked\r\n\r\n" + chunked}) {
+                                       "Content-Length: 9\r\nTransfer-Encoding: chunked\r\n\r\n" + std::string(chunk) + kot + "\r\n0\r\n\r\n"}) {
         const int fd = connectFrom("127.0.0.1", port);
-        const std::string answer = roundTrip(fd, "POST /bzykolot4.php HTTP/1.1\r\nHost: x\r\n" + framing);
-        EXPECT_EQ(answer.substr(0, 12), "HTTP/1.1 400") << framing;
+        EXPECT_EQ(statusLine(fd, "POST /bzykolot4.php HTTP/1.1\r\nHost: x\r\n" + framing), "HTTP/1.1 400 Bad Request") << framing;
         close(fd);
     }
     EXPECT_EQ(table(), " ");
@@ -296,42 +246,33 @@ TEST_F(ScoreServer, RefusedPostsStoreNothing) {
 }
 
 // Union of the 10 best by flies and the 10 best by time, highest time first;
-// equal values go to the earlier submission. The game's loader reads it back.
+// equal values go to the earlier submission.
 TEST_F(ScoreServer, TableHoldsBestByFliesAndByTime) {
-    for (int i = 0; i < 12; i++)
+    std::string want;
+    for (int i = 0; i < 12; i++) {
         ASSERT_EQ(post(body("t" + std::to_string(i), "1", std::to_string(1000 + 10 * i))), 200);
+        want = "t" + std::to_string(i) + " 1 " + std::to_string(1000 + i * 10) + " " + want;
+    }
     ASSERT_EQ(post(body("f0", "50", "5")), 200);
     ASSERT_EQ(post(body("f1", "55", "7")), 200);
-    // Ties t2 on time and t0..t11 on flies, later than all: in neither ten.
-    ASSERT_EQ(post(body("late", "1", "1020")), 200);
-    std::string expected;
-    for (int i = 11; i >= 0; i--) expected += "t" + std::to_string(i) + " 1 " + std::to_string(1000 + i * 10) + " ";
-    expected += "f1 55 7 f0 50 5";
-    const std::string text = table();
-    EXPECT_EQ(text, expected);
-
-    std::ofstream(dir + "/dl.txt", std::ios::binary) << text;
-    Hiscore h;
-    h.load((dir + "/dl.txt").c_str());
-    ASSERT_EQ(h.count(), 14);
-    EXPECT_EQ(std::string(h.records[13].nick) + " " + std::to_string(h.records[13].flies) + " " +
-                  std::to_string(h.records[13].time), "f0 50 5");
+    ASSERT_EQ(post(body("late", "1", "1020")), 200);  // ties t2 on time and the t's on flies, later than all
+    EXPECT_EQ(table(), want + "f1 55 7 f0 50 5");
 }
 
 // 64 clients post as fast as they can; the server is killed in the middle.
 // Every post it answered 200 is in the store, committed in groups or not.
 TEST_F(ScoreServer, NoAnsweredPostIsLostWhenKilledUnderLoad) {
     stop();
-    ASSERT_TRUE(start({"--post-rate", "0", "--max-per-address", "0"}));  // 64 clients on one address
+    ASSERT_TRUE(start({"--post-rate", "0", "--max-per-address", "0"}));
     const std::string okLog = dir + "/ok.txt", url = "http://127.0.0.1:" + std::to_string(port);
     pid_t load = fork();
     if (load == 0) {
         if (!freopen((dir + "/load.txt").c_str(), "w", stdout)) _exit(127);
-        execl(LOAD_BIN, LOAD_BIN, url.c_str(), "--clients", "64", "--seconds", "3", "--post", "--ok-log",
-              okLog.c_str(), static_cast<char*>(nullptr));
+        execl(LOAD_BIN, LOAD_BIN, url.c_str(), "--clients", "64", "--seconds", "3", "--post", "--ok-log", okLog.c_str(),
+              static_cast<char*>(nullptr));
         _exit(127);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    std::this_thread::sleep_for(1500ms);
     stop();
     int status = -1;
     waitpid(load, &status, 0);
@@ -340,10 +281,9 @@ TEST_F(ScoreServer, NoAnsweredPostIsLostWhenKilledUnderLoad) {
     std::vector<std::string> ok;
     for (std::string line; std::getline(answered, line);) ok.push_back(line);
     ASSERT_GT(ok.size(), 64u) << readFile(dir + "/load.txt");
-    const long long after = storedAfterKill();
+    EXPECT_GE(storedAfterKill(), static_cast<long long>(ok.size()));
     stop();
     const std::multiset<std::string> kept = rows();
-    EXPECT_GE(after, static_cast<long long>(ok.size()));
     EXPECT_EQ(std::count_if(ok.begin(), ok.end(), [&](const std::string& s) { return !kept.count(s); }), 0);
 }
 
@@ -352,30 +292,25 @@ TEST_F(ScoreServer, NoAnsweredPostIsLostWhenKilledUnderLoad) {
 TEST_F(ScoreServer, PostsPerAddressAreLimited) {
     stop();
     ASSERT_TRUE(start());
-    const httplib::Headers elsewhere{{"X-Forwarded-For", "10.0.0.8"}};
+    const httplib::Headers elsewhere{{"X-Forwarded-For", "10.0.0.8"}}, spoofed{{"X-Forwarded-For", "10.0.0.8, 10.0.0.7"}};
     for (int i = 0; i < 10; i++) EXPECT_EQ(post(body("p" + std::to_string(i), "1", "100")), 200) << i;
-    auto res = client()->Post("/bzykolot4.php", body("p10", "1", "100"), "application/x-www-form-urlencoded");
+    auto res = send(body("p10", "1", "100"));
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 429);
-    const int wait = std::atoi(res->get_header_value("Retry-After").c_str());
-    EXPECT_TRUE(wait >= 1 && wait <= 6) << wait;
-    EXPECT_EQ(post(body("p11", "1", "100"), "application/x-www-form-urlencoded", elsewhere), 429)
-        << "the header counts only behind a proxy";
-    EXPECT_EQ(table(), "p0 1 100 p1 1 100 p2 1 100 p3 1 100 p4 1 100 p5 1 100 p6 1 100 p7 1 100 p8 1 100 p9 1 100");
-
+    EXPECT_EQ(res->get_header_value("Retry-After"), "6");
+    EXPECT_EQ(post(body("p11", "1", "100"), elsewhere), 429) << "the header counts only behind a proxy";
     stop();
+    EXPECT_EQ(rows().size(), 10u);
     ASSERT_TRUE(start({"--behind-proxy", "--post-burst", "2"}));
-    const httplib::Headers spoofed{{"X-Forwarded-For", "10.0.0.8, 10.0.0.7"}};
-    EXPECT_EQ(post(body("q0", "1", "100"), "application/x-www-form-urlencoded", spoofed), 200);
-    EXPECT_EQ(post(body("q1", "1", "100"), "application/x-www-form-urlencoded", spoofed), 200);
-    EXPECT_EQ(post(body("q2", "1", "100"), "application/x-www-form-urlencoded", spoofed), 429);
-    EXPECT_EQ(post(body("q3", "1", "100"), "application/x-www-form-urlencoded", elsewhere), 200);
+    EXPECT_EQ(post(body("q0", "1", "100"), spoofed), 200);
+    EXPECT_EQ(post(body("q1", "1", "100"), spoofed), 200);
+    EXPECT_EQ(post(body("q2", "1", "100"), spoofed), 429);
+    EXPECT_EQ(post(body("q3", "1", "100"), elsewhere), 200);
 }
 
-// 1000 idle connections and 200 that trickle a header byte now and then, from
-// many loopback addresses (one address may hold 32): a real post is answered
-// at once, a second request on its connection too; the request deadline then
-// closes them all.
+// 1000 idle connections and 200 that trickle a header byte, from many loopback
+// addresses (one address may hold 32): a post is still answered, a second
+// request on its connection too; the request deadline then closes them all.
 TEST_F(ScoreServer, SlowAndIdleClientsHoldOffNoPost) {
     rlimit lim;
     getrlimit(RLIMIT_NOFILE, &lim);
@@ -384,45 +319,55 @@ TEST_F(ScoreServer, SlowAndIdleClientsHoldOffNoPost) {
     ASSERT_GE(lim.rlim_cur, 1400u) << "too few descriptors for the test";
     stop();
     ASSERT_TRUE(start({"--request-timeout", "3"}));
-    // Addresses of this process alone: tests run side by side.
-    const std::string net = "127." + std::to_string(10 + getpid() % 200) + ".";
-    std::vector<int> idle, slow;
-    for (int i = 0; i < 1000; i++) idle.push_back(connectFrom((net + "1." + std::to_string(1 + i / 25)).c_str(), port));
-    for (int i = 0; i < 200; i++) slow.push_back(connectFrom((net + "2." + std::to_string(1 + i / 25)).c_str(), port));
-    ASSERT_EQ(std::count(idle.begin(), idle.end(), -1) + std::count(slow.begin(), slow.end(), -1), 0);
-    const std::string header = "POST /bzykolot4.php HTTP/1.1\r\nHost: x\r\n";
-    for (size_t k = 0; k < 3; k++) {
-        for (int fd : slow) send(fd, header.data() + k, 1, MSG_NOSIGNAL);
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    }
-    const std::string real = body("Kot", "12", "3600");
+    const std::string net = "127." + std::to_string(10 + getpid() % 200) + ".";  // this process's own addresses
+    std::vector<int> held;
+    for (int i = 0; i < 1200; i++) held.push_back(connectFrom(net + std::to_string(1 + i / 1000) + "." + std::to_string(1 + i % 1000 / 25), port));
+    ASSERT_EQ(std::count(held.begin(), held.end(), -1), 0);
+    const std::string header = "POST /bzykolot4.php HTTP/1.1\r\nHost: x\r\n", real = body("Kot", "12", "3600");
+    for (size_t k = 0; k < 3; k++, std::this_thread::sleep_for(300ms))
+        for (size_t i = 1000; i < held.size(); i++) ::send(held[i], header.data() + k, 1, MSG_NOSIGNAL);
     const int fd = connectFrom("127.0.0.1", port);
-    const auto start = Clock::now();
-    const std::string answer = roundTrip(fd, "POST /bzykolot4.php HTTP/1.1\r\nHost: x\r\nContent-Length: " +
-                                                std::to_string(real.size()) + "\r\n\r\n" + real);
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
-    EXPECT_EQ(answer.substr(0, 12), "HTTP/1.1 200") << answer;
-    // The game's next request on the same connection. A server that writes an
-    // answer in pieces meets the client's delayed ACK: 40 ms each.
-    std::vector<double> ms;
-    for (int i = 0; i < 9; i++) {
-        const auto t = Clock::now();
-        EXPECT_NE(roundTrip(fd, "GET /bzykolot4.wtf HTTP/1.1\r\nHost: x\r\n\r\n").find("Kot 12 3600"), std::string::npos);
-        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t).count());
-    }
-    std::sort(ms.begin(), ms.end());
-    EXPECT_LT(ms[4], 20) << "median of reused-connection requests, ms";
-    EXPECT_EQ(closedCount(idle) + closedCount(slow), 0u) << "held within the caps until the deadline";
-    // One address holds at most 32 connections: the 33rd is turned away.
+    EXPECT_EQ(statusLine(fd, header + "Content-Length: " + std::to_string(real.size()) + "\r\n\r\n" + real), "HTTP/1.1 200 OK");
+    EXPECT_EQ(statusLine(fd, "GET /bzykolot4.wtf HTTP/1.1\r\nHost: x\r\n\r\n"), "HTTP/1.1 200 OK");
+    EXPECT_FALSE(closedWithin(held[0], 0ms) || closedWithin(held[1000], 0ms)) << "held within the caps until the deadline";
     std::vector<int> same;
-    for (int i = 0; i < 33; i++) same.push_back(connectFrom((net + "3.1").c_str(), port));
-    EXPECT_EQ(closedCount({same.back()}, std::chrono::seconds(1)), 1u);
-    EXPECT_EQ(closedCount({same.front()}), 0u);
-    idle.insert(idle.end(), slow.begin(), slow.end());
-    EXPECT_EQ(closedCount(idle, std::chrono::seconds(4)), 1200u) << "cut at the deadline";
-    for (int c : idle) close(c);
+    for (int i = 0; i < 33; i++) same.push_back(connectFrom(net + "3.1", port));
+    EXPECT_TRUE(closedWithin(same.back(), 1s)) << "the 33rd from one address is turned away";
+    EXPECT_FALSE(closedWithin(same.front(), 0ms));
+    EXPECT_EQ(std::count_if(held.begin(), held.end(), [](int c) { return closedWithin(c, 5s); }), 1200) << "cut at the deadline";
+    for (int c : held) close(c);
     for (int c : same) close(c);
     close(fd);
+}
+
+// The options as an admin gives them: a port of one's choosing, IPv6, and
+// the refusals (status 2, a line on standard error).
+TEST_F(ScoreServer, ListensWhereToldAndRefusesBadOptions) {
+    int probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&a), sizeof a) + getsockname(probe, reinterpret_cast<sockaddr*>(&a), &size), 0);
+    const int chosen = ntohs(a.sin_port);
+    close(probe);
+    post(body("Kot", "12", "3600"));
+    stop();
+    ASSERT_TRUE(start({"--listen", "127.0.0.1:" + std::to_string(chosen)})) << readFile(log);
+    EXPECT_TRUE(port == chosen && table() == "Kot 12 3600") << port << " for " << chosen;
+    stop();
+    EXPECT_TRUE(!start({"--listen", "[::1]:0"}) || host == "[::1]") << host;  // where the machine has IPv6
+    const std::pair<std::string, int> rows[] = {
+        {"--help", 0}, {"--listen 127.0.0.1:65536", 2}, {"--listen :80", 2}, {"--listen 127.0.0.1", 2},
+        {"--listen 127.0.0.1:08", 2}, {"--threads 0", 2}, {"--threads 257", 2}, {"--post-burst 0", 2},
+        {"--request-timeout 3601", 2}, {"--max-per-address x", 2}, {"--bogus 1", 2}, {"--db", 2},
+        {"--db /nonexistent/dir/scores.db --listen 127.0.0.1:0", 1}};
+    for (const auto& [args, code] : rows) {
+        const int status = std::system((SERVER_BIN " " + args + " >" + dir + "/out 2>" + dir + "/err").c_str());
+        EXPECT_EQ(WEXITSTATUS(status), code) << args;
+        EXPECT_EQ(readFile(dir + (code ? "/err" : "/out")).find(code == 2 ? "bzykolot2-scores: " : code ? "cannot open database" : "Usage: "),
+                  code == 1 ? 18u : 0u) << args;
+    }
 }
 
 // A database file deleted while the server runs: the next post is refused and
@@ -434,10 +379,8 @@ TEST_F(ScoreServer, SqliteFileDeletedOrItsShmUnwritable) {
     ASSERT_EQ(unlink(db.c_str()), 0);
     unlink((db + "-wal").c_str());
     EXPECT_EQ(post(body("Pies", "7", "1800")), 500);
-    EXPECT_NE(readFile(log).find("database error: the file " + db + " was deleted or replaced"), std::string::npos)
-        << readFile(log);
+    EXPECT_NE(readFile(log).find("database error: the file " + db + " was deleted or replaced"), std::string::npos) << readFile(log);
     EXPECT_EQ(storedAfterKill(), 0);
-
     stop();
     std::system(("rm -f " + db + "*").c_str());
     const std::string shm = db + "-shm";
@@ -447,13 +390,11 @@ TEST_F(ScoreServer, SqliteFileDeletedOrItsShmUnwritable) {
     else chmod(shm.c_str(), 0444);
     ASSERT_TRUE(start()) << readFile(log);
     EXPECT_EQ(post(body("Kot", "12", "3600")), 200);
-    EXPECT_EQ(table(), "Kot 12 3600");
     EXPECT_EQ(storedAfterKill(), 1);
 }
 
 // Two servers on one PostgreSQL database, as behind a load balancer: each
-// shows what the other stored, and a post repeated through the other one is
-// stored once.
+// shows what the other stored, and a post repeated through the other is stored once.
 TEST_F(ScoreServer, TwoServersShareOnePostgresDatabase) {
     if (pg.empty()) GTEST_SKIP() << "PostgreSQL only";
     const int first = port;
@@ -461,14 +402,12 @@ TEST_F(ScoreServer, TwoServersShareOnePostgresDatabase) {
     const int second = port;
     EXPECT_EQ(post(body("Kot", "12", "3600")), 200);  // to the second
     std::string seen;
-    for (int i = 0; i < 100 && (seen = table(false, first)) != "Kot 12 3600"; i++)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (int i = 0; i < 100 && (seen = table(false, first)) != "Kot 12 3600"; i++) std::this_thread::sleep_for(20ms);
     EXPECT_EQ(seen, "Kot 12 3600");
     port = first;
     EXPECT_EQ(post(body("Kot", "12", "3600")), 200);
     EXPECT_EQ(post(body("Pies", "7", "1800")), 200);
-    for (int i = 0; i < 100 && (seen = table(false, second)) != "Kot 12 3600 Pies 7 1800"; i++)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (int i = 0; i < 100 && (seen = table(false, second)) != "Kot 12 3600 Pies 7 1800"; i++) std::this_thread::sleep_for(20ms);
     EXPECT_EQ(seen, "Kot 12 3600 Pies 7 1800");
     EXPECT_EQ(rows().size(), 2u);
 }
@@ -495,13 +434,19 @@ TEST_F(ScoreServer, PostgresConnectionLostAndRegained) {
     pgRun(pg, "DROP DATABASE " + name + " WITH (FORCE)");
 }
 
-// The last forwarded address, if it is one; IPv6 clients counted by their /64.
-TEST(ScoreLimits, ClientAddressAndItsKey) {
+// The address a post counts against, and its bucket on a made-up clock.
+TEST(ScoreLimits, ClientAddressKeyAndBucket) {
     EXPECT_EQ(clientAddress("10.0.0.1", "1.2.3.4, 5.6.7.8 "), "5.6.7.8");
+    EXPECT_EQ(clientAddress("10.0.0.1", "::1"), "::1");
     EXPECT_EQ(clientAddress("10.0.0.1", "1.2.3.4, unknown"), "10.0.0.1");
-    EXPECT_EQ(clientAddress("10.0.0.1", ""), "10.0.0.1");
     EXPECT_EQ(limitKey("2001:db8:1:2:3:4:5:6"), "2001:db8:1:2::/64");
     EXPECT_EQ(limitKey("5.6.7.8"), "5.6.7.8");
+    PostLimiter limiter(6, 2);  // a post per 10 s after two
+    std::vector<int> waits;
+    for (double t : {0.0, 0.0, 0.0, 4.0, 10.0, 10.0, 45.0, 45.0, 45.0}) waits.push_back(limiter.take("a", t));
+    EXPECT_EQ(waits, (std::vector<int>{0, 0, 10, 6, 0, 10, 0, 0, 10}));
+    EXPECT_EQ(limiter.take("b", 45.0), 0) << "each key has its own bucket";
+    EXPECT_EQ(PostLimiter(0, 1).take("a", 0) + PostLimiter(0, 1).take("a", 0), 0) << "0 a minute: no limit";
 }
 
 }  // namespace
