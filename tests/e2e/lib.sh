@@ -1,6 +1,6 @@
 # Helpers for end-to-end tests of the real game under Xvfb, driven by xdotool.
-# Source it from a *_test.sh script; the test gets BUILD_DIR, SRC_DIR and
-# RUN_DIR (the build's run directory holding bzykolot2 and data/) from CTest.
+# Source it from a *_test.sh script; CTest gives BUILD_DIR, SRC_DIR and RUN_DIR
+# (the build's run directory holding bzykolot2 and data/).
 #
 #   e2e_init                    check tools, set up the trap and a scratch dir
 #   e2e_wait_packs [SECONDS]    wait until the build has made both packs
@@ -9,33 +9,29 @@
 #   e2e_start_game DIR [VAR=VALUE...]   start the game in DIR (dummy audio by default)
 #   e2e_wait_log DIR TEXT [SECONDS]     wait for a fixed text in DIR/log.txt
 #   e2e_count DIR REGEX         lines of DIR/log.txt matching REGEX
-#   e2e_key KEY                 press and hold KEY long enough for one frame to see it
-#   e2e_combo MOD KEY           hold MOD, then KEY, release both
+#   e2e_key KEY / e2e_combo MOD KEY     press a key (long enough for a frame), a combination
 #   e2e_wait_exit [SECONDS]     wait for the game; sets E2E_STATUS
-#   e2e_screenshot FILE         the whole X screen as PNG
+#   e2e_screenshot FILE, e2e_shot NAME  the X screen as PNG (NAME into $ART)
+#   e2e_sync_pointer, e2e_moveto X Y, e2e_click X Y    the pointer in the game's coordinates
+#   e2e_game EXPR...            values of C expressions in the frozen game (gdb)
 #   fail MESSAGE                print the message (and the log) and end the test
 set -u
 
 E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-# A sanitized game ends with a failure status on leaks inside X11 and SDL,
-# which are not ours; CTest sets this too, a script run by hand may not.
+# A sanitized game ends with a failure status on leaks inside X11 and SDL.
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$E2E_LIB_DIR/../lsan.supp}
-
 E2E_W=1024 E2E_H=768
 E2E_XVFB_PID= E2E_GAME_PID= E2E_GAME_DIR= E2E_STATUS= E2E_SCRATCH= DISPLAY_NUM=
 
 fail() {
     echo "FAIL: $*" >&2
-    if [ -n "$E2E_GAME_DIR" ] && [ -f "$E2E_GAME_DIR/log.txt" ]; then
-        echo "---- $E2E_GAME_DIR/log.txt (last 40 lines) ----" >&2
-        tail -n 40 "$E2E_GAME_DIR/log.txt" >&2
-    fi
+    [ -n "$E2E_GAME_DIR" ] && [ -f "$E2E_GAME_DIR/log.txt" ] && tail -n 40 "$E2E_GAME_DIR/log.txt" >&2
     exit 1
 }
 
 # Stops only what this test started, by process id.
 e2e_cleanup() {
-    if [ -n "$E2E_GAME_PID" ] && kill "$E2E_GAME_PID" 2>/dev/null; then
+    if [ -n "$E2E_GAME_PID" ] && kill -CONT "$E2E_GAME_PID" 2>/dev/null && kill "$E2E_GAME_PID" 2>/dev/null; then
         sleep 0.5
         kill -9 "$E2E_GAME_PID" 2>/dev/null
     fi
@@ -46,18 +42,14 @@ e2e_cleanup() {
 e2e_init() {
     : "${BUILD_DIR:?BUILD_DIR not set}" "${RUN_DIR:?RUN_DIR not set}"
     local tool
-    for tool in Xvfb xdotool import convert; do
-        command -v "$tool" >/dev/null || fail "$tool is not installed"
-    done
+    for tool in Xvfb xdotool import convert; do command -v "$tool" >/dev/null || fail "$tool is not installed"; done
     [ -x "$RUN_DIR/bzykolot2" ] || fail "no game binary at $RUN_DIR/bzykolot2"
     # A sanitizer report must not pass for a clean exit.
     export ASAN_OPTIONS="exitcode=99:${ASAN_OPTIONS:-}"
     export UBSAN_OPTIONS="exitcode=98:halt_on_error=1:${UBSAN_OPTIONS:-}"
-    # Screenshots and logs to look at after the run.
-    ART="$BUILD_DIR/e2e-artifacts/$(basename "$0" _test.sh)"
+    ART="$BUILD_DIR/e2e-artifacts/$(basename "$0" _test.sh)"  # screenshots and logs to look at
     rm -rf "$ART"
-    mkdir -p "$ART"
-    mkdir -p "$BUILD_DIR/e2e"
+    mkdir -p "$ART" "$BUILD_DIR/e2e"
     E2E_SCRATCH=$(mktemp -d "$BUILD_DIR/e2e/$(basename "$0" .sh).XXXXXX")
     trap e2e_cleanup EXIT
     trap 'exit 130' INT TERM
@@ -73,8 +65,8 @@ e2e_wait_packs() {
 }
 
 e2e_start_xvfb() {
-    local n tries i
-    for tries in {1..10}; do
+    local n i
+    for _ in {1..10}; do
         n=$((100 + RANDOM % 400))  # a display nobody uses by hand, unless taken
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
         Xvfb ":$n" -screen 0 "${E2E_W}x${E2E_H}x24" -noreset -nolisten tcp >"$E2E_SCRATCH/xvfb.log" 2>&1 &
@@ -125,9 +117,7 @@ e2e_wait_log() {
 }
 
 e2e_count() { grep -cE -- "$2" "$1/log.txt" 2>/dev/null || true; }
-
 e2e_key() { timeout 10 xdotool keydown "$1"; sleep 0.12; timeout 10 xdotool keyup "$1"; sleep 0.08; }
-
 e2e_combo() {
     timeout 10 xdotool keydown "$1"; sleep 0.08; timeout 10 xdotool keydown "$2"; sleep 0.15
     timeout 10 xdotool keyup "$2"; sleep 0.05; timeout 10 xdotool keyup "$1"
@@ -147,7 +137,6 @@ e2e_wait_exit() {
 }
 
 e2e_screenshot() { timeout 20 import -window root -display "$DISPLAY" "$1" || fail "screenshot failed"; }
-
 e2e_shot() { e2e_screenshot "$ART/$1.png"; }
 
 # Key code of right Shift alone: xdotool's Shift_R presses both Shifts.
@@ -166,15 +155,12 @@ e2e_sync_pointer() {
     eval "$(xdotool getmouselocation --shell)"
     offx=$((W / 2 - X)) offy=$((H / 2 - Y))
 }
-
-# Pointer moves and clicks in the game's coordinates (after e2e_sync_pointer).
 e2e_moveto() { timeout 10 xdotool mousemove $(($1 - offx)) $(($2 - offy)); sleep 0.15; }
 e2e_click() {
     e2e_moveto "$1" "$2"
     timeout 10 xdotool mousedown 1; sleep 0.15; timeout 10 xdotool mouseup 1; sleep 0.2
 }
 
-# e2e_game EXPR...: the values of C expressions in the running game, on one line (gdb).
 # The game is stopped from before gdb starts until it has detached, so a
 # reading costs the game no frames however slowly gdb loads.
 e2e_game() {

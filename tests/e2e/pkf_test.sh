@@ -1,37 +1,21 @@
 #!/bin/bash
 # The pack tool as a program: round trips byte for byte, a pack laid out by
-# hand, refusals, and damaged packs that must end with one line on stderr and
-# a failure status, never a crash.
+# hand, and refusals (damaged packs, names that would leave the folder, a
+# planted link): one line on stderr and status 1, never a crash.
 set -u
-
 PKF="$BUILD_DIR/tools/pkf"
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 cd "$WORK" || exit 1
-
-# A sanitizer report must not pass for the tool's own failure status (1).
-export ASAN_OPTIONS="exitcode=99:${ASAN_OPTIONS:-}"
-export UBSAN_OPTIONS="exitcode=98:halt_on_error=1:${UBSAN_OPTIONS:-}"
-
+export ASAN_OPTIONS="exitcode=99:${ASAN_OPTIONS:-}" UBSAN_OPTIONS="exitcode=98:halt_on_error=1:${UBSAN_OPTIONS:-}"
 failures=0
-check() {  # check DESCRIPTION CONDITION...
-    local what=$1
-    shift
-    "$@" || { echo "FAILED: $what"; failures=$((failures + 1)); }
-}
-run() {  # run ARGS...: pkf with a time limit; sets rc, out, err
-    timeout 20 "$PKF" "$@" >out 2>err
-    rc=$?
-    out=$(tr -d '\0' <out)
-    err=$(cat err)
-}
-# A refusal: status 1, exactly one line on stderr, nothing on stdout.
+check() { local what=$1; shift; "$@" || { echo "FAILED: $what"; failures=$((failures + 1)); }; }
+run() { timeout 20 "$PKF" "$@" >out 2>err; rc=$?; out=$(tr -d '\0' <out); err=$(cat err); }  # sets rc, out, err
 refused() { [ "$rc" -eq 1 ] && [ "$(wc -l <err)" -eq 1 ] && [ ! -s out ]; }
 byte() { printf "$(printf '\\x%02x' $(($1 & 255)))"; }
 u32() { byte "$1"; byte $(($1 >> 8)); byte $(($1 >> 16)); byte $(($1 >> 24)); }
 record() { u32 "$1"; u32 "$2"; u32 "${#3}"; printf '%s' "$3"; }  # record OFFSET SIZE NAME
 
-# ---- round trip, empty pack, a layout no writer of ours makes ----------------
 mkdir -p src/sub
 printf 'hello\nworld\n' >src/hello.txt
 head -c 70000 /dev/urandom >src/sub/noise.bin
@@ -40,91 +24,52 @@ printf 'tab\there' >"src/with space.txt"
 run create packed.pkf src/hello.txt src/sub/noise.bin src/empty.dat "src/with space.txt"
 check "create" [ "$rc" -eq 0 ]
 run list packed.pkf
-expected=$(printf '12\thello.txt\n70000\tnoise.bin\n0\tempty.dat\n8\twith space.txt')
-check "list: size<TAB>name in table order" [ "$rc" -eq 0 -a "$out" = "$expected" -a -z "$err" ]
+check "list: size<TAB>name in table order" [ "$rc" -eq 0 -a "$out" = "$(printf '12\thello.txt\n70000\tnoise.bin\n0\tempty.dat\n8\twith space.txt')" -a -z "$err" ]
 run extract packed.pkf outdir
 check "extract" [ "$rc" -eq 0 -a -z "$out" -a "$(ls outdir | wc -l)" -eq 4 ]
-for f in hello.txt sub/noise.bin empty.dat "with space.txt"; do
-    check "extracted $f byte for byte" cmp -s "src/$f" "outdir/$(basename "$f")"
-done
+for f in hello.txt sub/noise.bin empty.dat "with space.txt"; do check "$f byte for byte" cmp -s "src/$f" "outdir/$(basename "$f")"; done
 run create empty.pkf
-run list empty.pkf
-check "N = 0 lists nothing and succeeds" [ "$rc" -eq 0 -a -z "$out" -a -z "$err" ]
 run extract empty.pkf emptydir
 check "N = 0 extracts nothing and succeeds" [ "$rc" -eq 0 -a -z "$(ls emptydir)" ]
-# Table ends at 64, dataBase 70, blocks in reverse order with gaps, "a.txt" twice.
+# Table ends at 64, dataBase 70, blocks in reverse order with gaps, "a.txt" twice: the later wins.
 { printf 'PAKF\x01'; u32 70; u32 3; record 19 5 a.txt; record 11 7 b.bin; record 3 6 a.txt
   printf '......XXXsecondYYbravo!!Zalpha'; } >layout.pkf
 run list layout.pkf
 check "list of a hand-made layout" [ "$rc" -eq 0 -a "$out" = "$(printf '5\ta.txt\n7\tb.bin\n6\ta.txt')" ]
 run extract layout.pkf layoutdir
-check "extract: the later a.txt wins" \
-    [ "$rc" -eq 0 -a "$(cat layoutdir/a.txt)" = second -a "$(cat layoutdir/b.bin)" = 'bravo!!' ]
+check "extract of a hand-made layout" [ "$rc" -eq 0 -a "$(cat layoutdir/a.txt)" = second -a "$(cat layoutdir/b.bin)" = 'bravo!!' ]
 
-# ---- refusals ----------------------------------------------------------------
-mkdir adir
+mkdir adir linkdir jail
 printf 'PAK' >short.pkf
 { printf 'PAKF\x02'; u32 13; u32 0; } >v2.pkf
-{ printf 'pakf\x01'; u32 13; u32 0; } >magic.pkf
 { printf 'PAKF\x01'; u32 13; u32 4294967295; } >hugecount.pkf
 { printf 'PAKF\x01'; u32 30; u32 1; record 0 5 a; printf 'abcd'; } >partly.pkf
 { printf 'PAKF\x01'; u32 26; u32 1; record 4000000000 1 a; printf 'x'; } >outside.pkf
-for args in "list missing.pkf" "list adir" "list short.pkf" "list v2.pkf" "extract magic.pkf d1" \
-    "list hugecount.pkf" "list partly.pkf" "extract partly.pkf d2" "list outside.pkf" "create bad.pkf src/"; do
+for args in "list missing.pkf" "list adir" "list short.pkf" "extract v2.pkf d1" "list hugecount.pkf" \
+    "extract partly.pkf d2" "list outside.pkf" "create bad.pkf src/"; do
     run $args
     check "refused: pkf $args" refused
 done
 check "nothing extracted from a corrupt pack" [ ! -e d2/a ]
 run bogus
 check "unknown command is a usage error" [ "$rc" -eq 2 ]
-# Names that would leave DIR or are not names: refused, nothing written.
-mkdir -p jail/inside
 for name in ../evil a/b .. "" . /abs; do
     { printf 'PAKF\x01'; u32 $((39 + ${#name})); u32 2; record 0 2 ok; record 0 2 "$name"; printf 'hi'; } >names.pkf
-    run extract names.pkf jail/inside
-    check "refuses entry name '$name'" refused
-    check "nothing written for '$name'" [ -z "$(ls -A jail/inside)" -a ! -e jail/evil -a ! -e evil ]
+    run extract names.pkf jail
+    check "refuses entry name '$name' and writes nothing" eval 'refused && [ -z "$(ls -A jail)" -a ! -e evil ]'
 done
-# A name holding a line break stays on one line, in a listing and in a refusal.
-nl=$'two\nlines'
-{ printf 'PAKF\x01'; u32 $((25 + ${#nl})); u32 1; record 0 2 "$nl"; printf 'hi'; } >nl.pkf
+{ printf 'PAKF\x01'; u32 34; u32 1; record 0 2 $'two\nlines'; printf 'hi'; } >nl.pkf
 run list nl.pkf
 check "a line break in a name is listed escaped" [ "$rc" -eq 0 -a "$out" = "$(printf '2\ttwo\\x0alines')" ]
-{ printf 'PAKF\x01'; u32 $((25 + ${#nl})); u32 1; record 9 2 "$nl"; printf 'hi'; } >nlbad.pkf
-run list nlbad.pkf
-check "a corrupt entry with a line break in its name is refused in one line" refused
-mkdir linkdir
 ln -s ../victim.txt linkdir/hello.txt
 echo untouched >victim.txt
 run extract packed.pkf linkdir
 check "extract does not follow a planted link" [ "$rc" -eq 1 -a "$(cat victim.txt)" = untouched ]
-
-# ---- every truncation, seeded random corruptions ------------------------------
-run create small.pkf src/hello.txt "src/with space.txt" src/empty.dat
-size=$(stat -c %s small.pkf)
-for ((len = 0; len < size; len++)); do  # the empty entry is last: only the whole file is valid
-    head -c "$len" small.pkf >cut.pkf
+size=$(stat -c %s layout.pkf)
+for ((len = 0; len < size; len++)); do
+    head -c "$len" layout.pkf >cut.pkf
     run list cut.pkf
     check "truncation to $len bytes refused (rc $rc)" refused
 done
-RANDOM=4244
-for ((round = 0; round < 300; round++)); do
-    cp small.pkf fuzz.pkf
-    for ((h = 0; h < 1 + RANDOM % 3; h++)); do
-        pos=$((RANDOM % 64)) value=$RANDOM  # drawn here: a pipeline's subshells reseed RANDOM
-        byte "$value" | dd of=fuzz.pkf bs=1 seek="$pos" conv=notrunc status=none
-    done
-    run list fuzz.pkf
-    if [ "$rc" -ne 0 ]; then
-        check "corruption $round: one-line refusal (rc $rc)" refused
-        continue
-    fi
-    check "corruption $round: a listing that succeeds is clean" [ -z "$err" ]
-    rm -rf fuzzdir
-    run extract fuzz.pkf fuzzdir
-    check "corruption $round: extract ends in 0 or a one-line refusal (rc $rc)" \
-        [ "$rc" -eq 0 -o \( "$rc" -eq 1 -a "$(wc -l <err)" -eq 1 \) ]
-done
-
 [ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
 echo "pkf: all checks passed"
