@@ -1,20 +1,7 @@
 # Helpers for end-to-end tests of the real game under Xvfb, driven by xdotool.
 # Source it from a *_test.sh script; CTest gives BUILD_DIR, SRC_DIR and RUN_DIR
-# (the build's run directory holding bzykolot2 and data/).
-#
-#   e2e_init                    check tools, set up the trap and a scratch dir
-#   e2e_wait_packs [SECONDS]    wait until the build has made both packs
-#   e2e_start_xvfb              start Xvfb (-noreset, 1024x768x24) on a free display
-#   e2e_run_dir NAME [nogfx]    fresh run directory with data/ linked in; echoes it
-#   e2e_start_game DIR [VAR=VALUE...]   start the game in DIR (dummy audio by default)
-#   e2e_wait_log DIR TEXT [SECONDS]     wait for a fixed text in DIR/log.txt
-#   e2e_count DIR REGEX         lines of DIR/log.txt matching REGEX
-#   e2e_key KEY / e2e_combo MOD KEY     press a key (long enough for a frame), a combination
-#   e2e_wait_exit [SECONDS]     wait for the game; sets E2E_STATUS
-#   e2e_screenshot FILE, e2e_shot NAME  the X screen as PNG (NAME into $ART)
-#   e2e_sync_pointer, e2e_moveto X Y, e2e_click X Y    the pointer in the game's coordinates
-#   e2e_game EXPR...            values of C expressions in the frozen game (gdb)
-#   fail MESSAGE                print the message (and the log) and end the test
+# (the build's run directory holding bzykolot2 and data/). Every helper is
+# named e2e_*; fail MESSAGE prints the message and the game's log and ends the test.
 set -u
 
 E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -56,11 +43,10 @@ e2e_init() {
 }
 
 e2e_wait_packs() {
-    local limit=${1:-600} waited=0
+    local end=$((SECONDS + ${1:-600}))
     until [ -s "$RUN_DIR/data/gfx.pkf" ] && [ -s "$RUN_DIR/data/sfx.pkf" ]; do
-        [ "$waited" -ge "$limit" ] && fail "packs missing in $RUN_DIR/data (build the 'packs' target)"
+        [ "$SECONDS" -lt "$end" ] || fail "packs missing in $RUN_DIR/data (build the 'packs' target)"
         sleep 5
-        waited=$((waited + 5))
     done
 }
 
@@ -94,6 +80,7 @@ e2e_run_dir() {
     echo "$dir"
 }
 
+# e2e_start_game DIR [VAR=VALUE...]: the game in DIR (dummy audio unless set).
 e2e_start_game() {
     local dir=$1
     shift
@@ -103,6 +90,7 @@ e2e_start_game() {
     E2E_GAME_PID=$!
 }
 
+# e2e_wait_log DIR TEXT [SECONDS]: until DIR/log.txt holds TEXT.
 e2e_wait_log() {
     local dir=$1 text=$2 limit=${3:-60} i
     for ((i = 0; i < limit * 10; i++)); do
@@ -123,6 +111,7 @@ e2e_combo() {
     timeout 10 xdotool keyup "$2"; sleep 0.05; timeout 10 xdotool keyup "$1"
 }
 
+# Sets E2E_STATUS.
 e2e_wait_exit() {
     local limit=${1:-30} i
     for ((i = 0; i < limit * 10; i++)); do
@@ -161,6 +150,7 @@ e2e_click() {
     timeout 10 xdotool mousedown 1; sleep 0.15; timeout 10 xdotool mouseup 1; sleep 0.2
 }
 
+# e2e_game EXPR...: the values of C expressions in the running game, on one line.
 # The game is stopped from before gdb starts until it has detached, so a
 # reading costs the game no frames however slowly gdb loads.
 e2e_game() {

@@ -1,26 +1,20 @@
 #!/usr/bin/env bash
 # A throw-away PostgreSQL cluster for the score server's tests: in a temporary
 # folder, on the first free loopback port of 18150-18199, trusting local
-# connections. Its URL is written to STATE/url.
-# Usage: pgcluster.sh start|stop STATE
+# connections. Its URL is written to STATE/url. Usage: pgcluster.sh start|stop STATE
 set -euo pipefail
-cmd=$1
-state=$2
+cmd=$1 state=$2
 mkdir -p "$state"
-# initdb and pg_ctl refuse to run as root: root runs them as postgres.
-as_pg() {
-    if [ "$(id -u)" -eq 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi
-}
+as_pg() { if [ "$(id -u)" -eq 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi; }  # initdb refuses root
 stop() {
     [ -f "$state/data" ] || return 0
     local data
     data=$(cat "$state/data")
-    if [ -d "$data/db" ]; then as_pg "$bin/pg_ctl" -D "$data/db" -m immediate -w stop >/dev/null 2>&1 || true; fi
+    [ ! -d "$data/db" ] || as_pg "$bin/pg_ctl" -D "$data/db" -m immediate -w stop >/dev/null 2>&1 || true
     rm -rf "$data" "$state/data" "$state/url"
 }
 bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -1)
 [ -x "$bin/initdb" ] || { echo "no PostgreSQL server found (Debian package postgresql)"; exit 1; }
-
 case $cmd in
 stop) stop ;;
 start)
