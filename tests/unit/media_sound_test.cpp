@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "media/dirty.h"
 #include "media/sound.h"
+#include "media/video.h"
 #include "testutil.h"
 
 namespace {
@@ -118,6 +120,28 @@ TEST_F(SoundTest, SoundsThatCannotBePlayedAreDroppedOnStandardError) {
     EXPECT_EQ(convertBufferSize(0x3fffffffu, 2), 0x7ffffffeu);
     EXPECT_EQ(convertBufferSize(0x40000000u, 2), 0u);
     EXPECT_EQ(convertBufferSize(100, 0), 0u);
+}
+
+// Video and audio open together (the mixer's format, playing), the window at
+// the size asked, for a full update; a second call makes both again.
+TEST_F(SoundTest, InitOpensTheWindowAndTheMixer) {
+    SDL_Surface* bmp = SDL_CreateRGBSurface(SDL_SWSURFACE, 4, 4, 24, 0xff0000, 0xff00, 0xff, 0);
+    SDL_SaveBMP(bmp, "ikona.bmp");
+    SDL_FreeSurface(bmp);
+    testutil::writePack("data/gfx.pkf", {{"ikona.bmp", testutil::readFile("ikona.bmp")}});
+    fillAudioSpec();
+    for (int round = 0; round < 2; ++round) {
+        testutil::CaptureStdout cap;
+        fullUpdate = false;
+        ASSERT_TRUE(init(0, 64, 48));
+        EXPECT_NE(cap.stop().find("OK  : init: Okno zrobione (64x48px)\n"), std::string::npos);
+        EXPECT_TRUE(screenW() == 64 && screenH() == 48 && fullUpdate && SDL_GetAudioStatus() == SDL_AUDIO_PLAYING);
+        EXPECT_TRUE(audioSpec.freq == 22050 && audioSpec.format == AUDIO_S16LSB && audioSpec.channels == 2);
+        ASSERT_TRUE(icon && (icon->flags & SDL_SRCCOLORKEY)) << "the window's icon, magenta transparent";
+        EXPECT_EQ(icon->format->colorkey, SDL_MapRGB(icon->format, 255, 0, 255));
+    }
+    closeVideo();
+    EXPECT_TRUE(SDL_WasInit(SDL_INIT_VIDEO) == 0 && icon == nullptr);
 }
 
 }  // namespace
