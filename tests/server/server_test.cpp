@@ -303,6 +303,9 @@ TEST_F(ScoreServer, ListensWhereToldAndRefusesBadOptions) {
         {"--listen 127.0.0.1:08", 2}, {"--threads 0", 2}, {"--threads 257", 2}, {"--post-burst 0", 2},
         {"--request-timeout 3601", 2}, {"--max-per-address x", 2}, {"--bogus 1", 2}, {"--db", 2},
         {"--db /nonexistent/dir/scores.db --listen 127.0.0.1:0", 1}};
+    // Every connection is a descriptor: the cap is kept under the limit, and said so.
+    std::system(("ulimit -n 256; timeout 2 " SERVER_BIN " --max-connections 1000 --listen 127.0.0.1:0 --db " + dir + "/l.db >" + dir + "/out").c_str());
+    EXPECT_EQ(readFile(dir + "/out").find("at most 192 connections: the descriptor limit is 256\nlistening on "), 0u) << readFile(dir + "/out");
     for (const auto& [args, code] : rows) {
         const int status = std::system((SERVER_BIN " " + args + " >" + dir + "/out 2>" + dir + "/err").c_str());
         EXPECT_EQ(WEXITSTATUS(status), code) << args;
