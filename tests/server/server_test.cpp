@@ -130,6 +130,7 @@ protected:
         c.set_read_timeout(30);  // a loaded machine syncs slowly
         return c.Post(path, headers, b, type);
     }
+    static std::string answer(const httplib::Result& res) { return res ? std::to_string(res->status) + " " + res->body : "<none>"; }
     int post(const std::string& b, const httplib::Headers& headers = {}, const char* type = "application/x-www-form-urlencoded") {
         auto res = send(b, headers, type);
         return res ? res->status : -1;
@@ -176,25 +177,28 @@ TEST_F(ScoreServer, ValidPostsAreListedOnceLoggedAndKept) {
 
 TEST_F(ScoreServer, RefusedPostsStoreNothing) {
     const std::string kot = body("Kot", "12", "3600"), good = md5("12Kot3600niebieskiparasolnadrzewa");
-    const struct {
-        std::string body;
-        int status;
-    } refused[] = {
-        {body("Kot", "12", "3601", good), 403}, {body("Kot", "12", "3600", md5("12Kot3600")), 403},
-        {body("", "12", "3600"), 400}, {body(std::string(32, 'a'), "12", "3600"), 400},
-        {body("a+b", "1", "2", md5("1a b2niebieskiparasolnadrzewa")), 400},
-        {body("a%26b", "1", "2", md5("1a&b2niebieskiparasolnadrzewa")), 400}, {body("a%2", "1", "2"), 400},
-        {body("a%g1", "1", "2"), 400}, {body("Kot", "abc", "2"), 400}, {body("Kot", "1", "2147483648"), 400},
-        {"wysyl=1&wersja=1&nick=Kot&muchy=12&czas=3600", 400}, {kot + "&x=1", 400}, {kot + "&y", 400},
-        {"wysyl=1&wersja=2&nick=Kot&muchy=12&czas=3600&md5=" + good, 400}, {kot + "&nick=Kot", 400},
-        {body("Kot", "12", "3600", std::string(32, 'A')), 400}, {kot + "&x=" + std::string(5000, 'y'), 413},
+    const std::string nick = "400 Zly nick\n", form = "400 Zly formularz\n", number = "400 Zla liczba\n",
+                      fields = "400 Zle pola\n", signature = "403 Zly podpis\n";
+    const std::pair<std::string, std::string> refused[] = {  // body, "STATUS ANSWER"
+        {body("Kot", "12", "3601", good), signature}, {body("Kot", "12", "3600", md5("12Kot3600")), signature},
+        {body("", "12", "3600"), nick}, {body(std::string(32, 'a'), "12", "3600"), nick},
+        {body("a+b", "1", "2", md5("1a b2niebieskiparasolnadrzewa")), nick}, {body("%09", "1", "2", md5("1\t2niebieskiparasolnadrzewa")), nick},
+        {body("a%26b", "1", "2", md5("1a&b2niebieskiparasolnadrzewa")), nick}, {body("a%2", "1", "2"), form},
+        {body("a%g1", "1", "2"), form}, {kot + "&y", form}, {kot + "&nick=Kot", form},
+        {body("Kot", "abc", "2"), number}, {body("Kot", "1", "2147483648"), number},
+        {"wysyl=1&wersja=1&nick=Kot&muchy=12&czas=3600", fields}, {kot + "&x=1", fields},
+        {"wysyl=1&wersja=1&nick=Kot&muchy=12&czas=3600&mdx=" + good, "400 Brak pola md5\n"},
+        {"wysyl=1&wersja=2&nick=Kot&muchy=12&czas=3600&md5=" + good, "400 Nieznana wersja\n"},
+        {body("Kot", "12", "3600", std::string(32, 'A')), "400 Zly skrot\n"}, {kot + "&x=" + std::string(5000, 'y'), "413 413\n"},
         // More flies than any round of that length yields, and a round of no frame.
-        {body("Kot", "1059", "10000"), 422}, {body("Kot", "0", "0"), 422},
+        {body("Kot", "1059", "10000"), "422 Niemozliwy wynik: za duzo much na ten czas\n"},
+        {body("Kot", "0", "0"), "422 Niemozliwy wynik: zerowy czas\n"},
     };
-    for (const auto& r : refused) EXPECT_EQ(post(r.body), r.status) << r.body;
-    EXPECT_EQ(post(kot, {}, "application/json"), 400);
-    auto res = send(kot, {}, "application/x-www-form-urlencoded", "/other");
-    EXPECT_TRUE(res && res->status == 404) << "unknown path";
+    for (const auto& [b, want] : refused) EXPECT_EQ(answer(send(b)), want) << b;
+    EXPECT_EQ(answer(send(kot, {}, "application/json")), "400 Zly typ tresci\n");
+    EXPECT_EQ(answer(httplib::Client("127.0.0.1", port).Get("/bzykolot4.php")), "405 Tylko POST\n");
+    EXPECT_EQ(answer(httplib::Client("127.0.0.1", port).Put("/bzykolot4.wtf", "", "text/plain")), "405 405\n");
+    EXPECT_EQ(answer(send(kot, {}, "application/x-www-form-urlencoded", "/other")), "404 404\n");
     // Two lengths, read one way by a proxy in front and another way here; each
     // body is a whole valid post by one of the readings.
     char chunk[16];
