@@ -50,26 +50,17 @@ e2e_wait_packs() {
     done
 }
 
+# Xvfb picks a free display itself and writes its number once it takes clients.
 e2e_start_xvfb() {
-    local n i
-    for _ in {1..10}; do
-        n=$((100 + RANDOM % 400))  # a display nobody uses by hand, unless taken
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 "${E2E_W}x${E2E_H}x24" -noreset -nolisten tcp >"$E2E_SCRATCH/xvfb.log" 2>&1 &
-        E2E_XVFB_PID=$!
-        for i in {1..50}; do
-            kill -0 "$E2E_XVFB_PID" 2>/dev/null || break
-            if [ -e "/tmp/.X11-unix/X$n" ] && DISPLAY=":$n" xdotool getmouselocation >/dev/null 2>&1; then
-                DISPLAY_NUM=$n
-                export DISPLAY=":$n"
-                return 0
-            fi
-            sleep 0.1
-        done
-        kill "$E2E_XVFB_PID" 2>/dev/null; wait "$E2E_XVFB_PID" 2>/dev/null
-        E2E_XVFB_PID=
+    Xvfb -displayfd 3 -screen 0 "${E2E_W}x${E2E_H}x24" -noreset -nolisten tcp 3>"$E2E_SCRATCH/display" \
+        >"$E2E_SCRATCH/xvfb.log" 2>&1 &
+    E2E_XVFB_PID=$!
+    for _ in {1..100}; do
+        DISPLAY_NUM=$(cat "$E2E_SCRATCH/display")
+        [ -n "$DISPLAY_NUM" ] && DISPLAY=":$DISPLAY_NUM" xdotool getmouselocation >/dev/null 2>&1 && export DISPLAY=":$DISPLAY_NUM" && return
+        sleep 0.1
     done
-    fail "could not start Xvfb"
+    fail "could not start Xvfb: $(cat "$E2E_SCRATCH/xvfb.log")"
 }
 
 e2e_run_dir() {
