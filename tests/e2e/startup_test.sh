@@ -33,7 +33,7 @@ done
 e2e_wait_log "$dir" "time: "
 e2e_key F2
 for _ in {1..60}; do [ "$(grep -cxF "$INIT" "$dir/log.txt")" -ge 2 ] && break; sleep 0.1; done
-[ "$(grep -cxF "$INIT" "$dir/log.txt")" = 2 ] || fail "no second init line after F2"
+[ "$(grep -cxF "$INIT" "$dir/log.txt")" -ge 2 ] || fail "no second init line after F2"
 mark=$(e2e_count "$dir" "$DEBUG")
 sleep 3
 [ "$(e2e_count "$dir" "$DEBUG")" -gt "$mark" ] || fail "the game stopped after F2"
