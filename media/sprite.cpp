@@ -10,6 +10,7 @@
 #include "media/video.h"
 
 SpriteMap sprites;
+SDL_Surface* referenceScreen = nullptr;
 
 Sprite* findSprite(const std::string& name) { return sprites[name].get(); }
 
@@ -224,6 +225,10 @@ void Sprite::print(Sprite* sprite, uint32_t animIndex, int32_t frame, int32_t x,
     src.w = static_cast<Uint16>(a.w);
     src.h = static_cast<Uint16>(a.h);
     if (!sprite->bitmap || !screen) return;
+    if (referenceScreen) {
+        SDL_Rect s = src, d = dst;  // SDL writes the clipped box back
+        SDL_UpperBlit(sprite->bitmap, &s, referenceScreen, &d);
+    }
     SDL_UpperBlit(sprite->bitmap, &src, screen, &dst);
 }
 
