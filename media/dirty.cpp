@@ -7,6 +7,8 @@ std::vector<SDL_Rect> dirtyRects;
 int32_t dirtyCount = 0;
 bool fullUpdate = false;
 int32_t maxUpdates = 1000;
+std::vector<SDL_Rect> drawnRects;
+bool drawnAll = true;
 
 void markDirty(int32_t x, int32_t y, int32_t w, int32_t h) {
     const int32_t n = ++dirtyCount;
@@ -42,13 +44,24 @@ void markDirty(int32_t x, int32_t y, int32_t w, int32_t h) {
 }
 
 int32_t presentDirty() {
+    drawnAll = fullUpdate;
     if (fullUpdate) {
         fullUpdate = false;
         SDL_Flip(screen);
     } else {
         SDL_UpdateRects(screen, dirtyCount, dirtyRects.data());
+        // Capacity grows once to the budget; no allocation per frame after that.
+        drawnRects.assign(dirtyRects.begin(), dirtyRects.begin() + dirtyCount);
     }
     const int32_t count = dirtyCount;
     dirtyCount = 0;
     return count;
+}
+
+void clearDrawn() {
+    if (drawnAll || fullUpdate) {
+        SDL_FillRect(screen, nullptr, 0);
+        return;
+    }
+    for (SDL_Rect r : drawnRects) SDL_FillRect(screen, &r, 0);
 }

@@ -62,6 +62,7 @@ bool init(Uint32 flags, int32_t w, int32_t h) {
     SDL_ShowCursor(0);
     SDL_FillRect(screen, nullptr, 0);
     fullUpdate = true;
+    drawnAll = true;
     return true;
 }
 

@@ -1,5 +1,6 @@
 // Dirty rectangles: the budget edge, clipping at each screen edge, boxes wholly
-// off screen, and values that would wrap round in 32 bits.
+// off screen, values that would wrap round in 32 bits, and the clear of what
+// the last frame drew.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -73,6 +74,26 @@ TEST_F(DirtyTest, BudgetEdgeSwitchesToFullFlip) {
     markDirty(0, 0, 4, 4);
     EXPECT_TRUE(fullUpdate);
     EXPECT_EQ(dirtyCount, 1);
+}
+
+Uint32 pixel(int x, int y) { return static_cast<Uint32*>(screen->pixels)[y * screen->pitch / 4 + x]; }
+
+TEST_F(DirtyTest, ClearsTheLastFrameOrAllAfterAWholeOne) {
+    // presented whole, invalidated before the clear, then whether the
+    // undrawn pixel is cleared too
+    const bool rows[][3] = {{false, false, false}, {true, false, true}, {false, true, true}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(::testing::Message() << r[0] << r[1]);
+        SetUp();
+        markDirty(10, 10, 5, 5);
+        fullUpdate = r[0];
+        presentDirty();
+        SDL_FillRect(screen, nullptr, 0xffffff);
+        fullUpdate = r[1];
+        clearDrawn();
+        EXPECT_EQ(pixel(10, 10) | pixel(14, 14), 0u) << "the drawn box is cleared";
+        EXPECT_EQ(pixel(15, 15) == 0, r[2]);
+    }
 }
 
 }  // namespace
