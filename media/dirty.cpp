@@ -1,6 +1,7 @@
 // Dirty rectangles: what changed on the screen this frame.
 #include "media/dirty.h"
 
+#include "media/blit.h"
 #include "media/video.h"
 
 std::vector<SDL_Rect> dirtyRects;
@@ -60,8 +61,8 @@ int32_t presentDirty() {
 
 void clearDrawn() {
     if (drawnAll || fullUpdate) {
-        SDL_FillRect(screen, nullptr, 0);
+        clearBlack(screen, nullptr);
         return;
     }
-    for (SDL_Rect r : drawnRects) SDL_FillRect(screen, &r, 0);
+    for (const SDL_Rect& r : drawnRects) clearBlack(screen, &r);
 }

@@ -7,6 +7,7 @@
 
 #include "base/parser.h"
 #include "base/resfile.h"
+#include "media/blit.h"
 #include "media/video.h"
 
 SpriteMap sprites;
@@ -229,7 +230,7 @@ void Sprite::print(Sprite* sprite, uint32_t animIndex, int32_t frame, int32_t x,
         SDL_Rect s = src, d = dst;  // SDL writes the clipped box back
         SDL_UpperBlit(sprite->bitmap, &s, referenceScreen, &d);
     }
-    SDL_UpperBlit(sprite->bitmap, &src, screen, &dst);
+    blitAlpha(sprite->bitmap, &src, screen, &dst);
 }
 
 uint8_t maskAt(const Sprite* sprite, int32_t x, int32_t y) {
