@@ -9,8 +9,9 @@ extern std::vector<SDL_Rect> dirtyRects;  // maxUpdates entries, allocated once 
 extern int32_t dirtyCount;                // requests this frame not dropped by clipping
 extern bool fullUpdate;                   // present the whole screen this frame
 extern int32_t maxUpdates;                // update budget (capacity of dirtyRects); 1000 until measured
-// What the screen surface holds besides black: the last presented frame's
-// rectangles, or anywhere (drawnAll) after a whole-screen frame or a new window.
+// Where the screen surface may hold anything but black: every box the last
+// frame marked (also those past the budget), or anywhere (drawnAll) on a new
+// window.
 extern std::vector<SDL_Rect> drawnRects;
 extern bool drawnAll;
 
@@ -21,8 +22,8 @@ void markDirty(int32_t x, int32_t y, int32_t w, int32_t h);
 // clears), otherwise the dirty rectangles. Returns the frame's dirtyCount,
 // which starts again from 0. Remembers what was drawn for clearDrawn.
 int32_t presentDirty();
-// Clears to black what the last frame drew: its rectangles, or the whole
-// screen after a whole-screen frame or when this frame is already to be
-// presented whole (something invalidated the screen). Every drawing is
-// marked, so the screen is then as black as a whole clear leaves it.
+// Clears to black what the last frame drew: every box it marked, or the whole
+// screen on a new window or when this frame is already to be presented whole
+// before anything is drawn (something invalidated the screen). Every drawing
+// is marked, so the screen is then as black as a whole clear leaves it.
 void clearDrawn();

@@ -78,15 +78,16 @@ TEST_F(DirtyTest, BudgetEdgeSwitchesToFullFlip) {
 
 Uint32 pixel(int x, int y) { return static_cast<Uint32*>(screen->pixels)[y * screen->pitch / 4 + x]; }
 
-TEST_F(DirtyTest, ClearsTheLastFrameOrAllAfterAWholeOne) {
-    // presented whole, invalidated before the clear, then whether the
-    // undrawn pixel is cleared too
-    const bool rows[][3] = {{false, false, false}, {true, false, true}, {false, true, true}};
+TEST_F(DirtyTest, ClearsWhatTheLastFrameMarkedOrAllWhenInvalidated) {
+    // marked when the frame was already whole (so not kept for presenting),
+    // invalidated before the clear, then whether the undrawn pixel is cleared
+    const bool rows[][3] = {{false, false, false}, {true, false, false}, {false, true, true}};
     for (const auto& r : rows) {
         SCOPED_TRACE(::testing::Message() << r[0] << r[1]);
         SetUp();
-        markDirty(10, 10, 5, 5);
+        presentDirty();  // forgets the other tests' boxes
         fullUpdate = r[0];
+        markDirty(10, 10, 5, 5);
         presentDirty();
         SDL_FillRect(screen, nullptr, 0xffffff);
         fullUpdate = r[1];
