@@ -8,6 +8,7 @@
 #include "base/parser.h"
 #include "base/resfile.h"
 #include "media/blit.h"
+#include "media/bmp.h"
 #include "media/video.h"
 
 SpriteMap sprites;
@@ -94,7 +95,10 @@ void Sprite::clear(SpriteMap& registry) {
 bool Sprite::loadGfx(const char* name, Sprite* sprite) {
     auto bytes = gfxPack.load("", name, -1);
     SDL_Surface* decoded = nullptr;
-    if (bytes) decoded = SDL_LoadBMP_RW(SDL_RWFromMem(bytes->data(), static_cast<int>(bytes->size())), 1);
+    // The plain 24-bit bitmaps go straight into their final form; SDL takes the rest.
+    if (bytes) sprite->bitmap = decodeBmp24(reinterpret_cast<const unsigned char*>(bytes->data()), bytes->size());
+    if (bytes && !sprite->bitmap)
+        decoded = SDL_LoadBMP_RW(SDL_RWFromMem(bytes->data(), static_cast<int>(bytes->size())), 1);
     if (decoded) {
         sprite->bitmap = SDL_DisplayFormatAlpha(decoded);
         SDL_FreeSurface(decoded);

@@ -1,11 +1,14 @@
-// The sprite blend and the black clear against SDL's own: every alpha value
-// over random colours, at boxes clipped on each side, must give the same bytes.
+// The sprite blend, the black clear and the bitmap decoder against SDL's own:
+// every alpha value over random colours, at boxes clipped on each side, and
+// well-formed or damaged BMPs must give the same bytes or fail as SDL fails.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "media/blit.h"
+#include "media/bmp.h"
 
 namespace {
 
@@ -64,6 +67,51 @@ TEST(Blit, BlendsAndClipsAsSdlDoes) {
     }
     SDL_FreeSurface(sprite);
     SDL_FreeSurface(raw);
+    SDL_Quit();
+}
+
+// A 24-bit BMP of w x h (negative: top-down) random pixels.
+std::vector<unsigned char> bmp(int w, int h) {
+    const int pitch = (w * 3 + 3) & ~3, rows = h < 0 ? -h : h;
+    std::vector<unsigned char> b(54 + pitch * rows);
+    for (auto& c : b) c = static_cast<unsigned char>(rand());
+    const int fields[][3] = {{0, 2, 'B' | 'M' << 8}, {10, 4, 54}, {14, 4, 40}, {18, 4, w},
+                             {22, 4, h},          {26, 2, 1},  {28, 2, 24}, {30, 4, 0}};
+    for (const auto& f : fields)
+        for (int i = 0; i < f[1]; ++i) b[f[0] + i] = static_cast<unsigned char>(f[2] >> 8 * i);
+    return b;
+}
+
+TEST(Bmp, DecodesAsSdlOrLeavesItToSdl) {
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    ASSERT_NE(SDL_SetVideoMode(W, H, 32, 0), nullptr) << SDL_GetError();
+    srand(3);
+    // w, h, byte to set (-1 none), its value, bytes cut off the end, decoded here
+    const int rows[][6] = {
+        {5, 3, -1, 0, 0, 1},  {2, -2, -1, 0, 0, 1}, {4, 1, -1, 0, 0, 1},   {7, 4, 10, 50, 0, 1},  // offset moved
+        {5, 3, -1, 0, 1, 0},  {5, 3, 10, 104, 0, 0}, {5, 3, 13, 128, 0, 0}, {5, 3, 20, 1, 0, 0},  // short, offsets, width
+        {5, 3, 24, 1, 0, 0},  {5, 3, 14, 12, 0, 0},   {5, 3, 28, 32, 0, 0},  {5, 3, 30, 1, 0, 0},
+        {5, 3, 0, 'X', 0, 0}, {5, 3, -1, 0, 40, 0},   {1, 1, 10, 20, 24, 0},  // the header cut short
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(::testing::Message() << r[0] << "x" << r[1] << " [" << r[2] << "]=" << r[3] << " -" << r[4]);
+        std::vector<unsigned char> b = bmp(r[0], r[1]);
+        if (r[2] >= 0) b[r[2]] = static_cast<unsigned char>(r[3]);
+        b.resize(b.size() - r[4]);
+        SDL_Surface* ours = decodeBmp24(b.data(), b.size());
+        // (SDL reads a header cut short from beyond the bytes.)
+        SDL_Surface* loaded =
+            b.size() < 54 ? nullptr : SDL_LoadBMP_RW(SDL_RWFromMem(b.data(), static_cast<int>(b.size())), 1);
+        SDL_Surface* sdl = loaded ? SDL_DisplayFormatAlpha(loaded) : nullptr;
+        EXPECT_EQ(ours != nullptr, r[5] == 1);
+        if (ours) {
+            ASSERT_NE(sdl, nullptr) << "decoded what SDL refuses";
+            EXPECT_EQ((std::vector<int>{ours->w, ours->h, ours->pitch, int(ours->flags)}),
+                      (std::vector<int>{sdl->w, sdl->h, sdl->pitch, int(sdl->flags)}));
+            EXPECT_TRUE(sameBytes(ours, sdl));
+        }
+        for (SDL_Surface* s : {ours, loaded, sdl}) SDL_FreeSurface(s);
+    }
     SDL_Quit();
 }
 
