@@ -18,6 +18,7 @@ Sprite* findSprite(const std::string& name) { return sprites[name].get(); }
 
 // Reused for every sprite of the pack.
 static Resfile gfxPack;
+static std::vector<char> packBytes;  // the entry being decoded; grows to the largest
 static Parser lineParser;
 static Parser fieldParser;
 
@@ -93,12 +94,13 @@ void Sprite::clear(SpriteMap& registry) {
 }
 
 bool Sprite::loadGfx(const char* name, Sprite* sprite) {
-    auto bytes = gfxPack.load("", name, -1);
+    const int32_t pos = gfxPack.find("", name, -1);
+    const int64_t size = pos < 0 ? -1 : gfxPack.read(pos, name, packBytes);
     SDL_Surface* decoded = nullptr;
     // The plain 24-bit bitmaps go straight into their final form; SDL takes the rest.
-    if (bytes) sprite->bitmap = decodeBmp24(reinterpret_cast<const unsigned char*>(bytes->data()), bytes->size());
-    if (bytes && !sprite->bitmap)
-        decoded = SDL_LoadBMP_RW(SDL_RWFromMem(bytes->data(), static_cast<int>(bytes->size())), 1);
+    if (size >= 0) sprite->bitmap = decodeBmp24(reinterpret_cast<const unsigned char*>(packBytes.data()), size);
+    if (size >= 0 && !sprite->bitmap)
+        decoded = SDL_LoadBMP_RW(SDL_RWFromMem(packBytes.data(), static_cast<int>(size)), 1);
     if (decoded) {
         sprite->bitmap = SDL_DisplayFormatAlpha(decoded);
         SDL_FreeSurface(decoded);
@@ -147,17 +149,18 @@ static void writeAlpha(SDL_Surface* s, const uint8_t* alpha) {
 
 bool Sprite::loadAlpha(const char* alphaName, Sprite* sprite) {
     SDL_Surface* bitmap = sprite->bitmap;
-    const auto alpha = gfxPack.load("", alphaName, -1);
-    if (!alpha) {
+    const int32_t pos = gfxPack.find("", alphaName, -1);
+    const int64_t size = pos < 0 ? -1 : gfxPack.read(pos, alphaName, packBytes);
+    if (size < 0) {
         writeAlpha(bitmap, nullptr);
         return true;
     }
     const uint64_t pixels = static_cast<uint64_t>(bitmap->w) * static_cast<uint64_t>(bitmap->h);
-    if (alpha->size() != pixels) {
+    if (static_cast<uint64_t>(size) != pixels) {
         printf("FAIL: Sprite.loadAlpha: Niezgodne wielkosci obrazow (%s)\n", alphaName);
         return false;
     }
-    writeAlpha(bitmap, reinterpret_cast<const uint8_t*>(alpha->data()));
+    writeAlpha(bitmap, reinterpret_cast<const uint8_t*>(packBytes.data()));
     return true;
 }
 
