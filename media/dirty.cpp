@@ -12,6 +12,7 @@ bool fullUpdate = false;
 int32_t maxUpdates = 1000;
 std::vector<SDL_Rect> drawnRects;
 bool drawnAll = true;
+bool screenBlack = false;
 
 // This frame's boxes, every one, whether presented one by one or not; the
 // next frame clears them. Grows to the busiest frame, then only reused.
@@ -76,6 +77,7 @@ int32_t presentDirty() {
     drawnRects.swap(drawing);
     drawing.clear();
     drawnAll = drawingLost;
+    screenBlack = false;
     drawingLost = false;
     const int32_t count = dirtyCount;
     dirtyCount = 0;
@@ -83,6 +85,7 @@ int32_t presentDirty() {
 }
 
 void clearDrawn() {
+    if (screenBlack) return;
     if (drawnAll || fullUpdate) {
         clearBlack(screen, nullptr);
         return;

@@ -14,6 +14,7 @@ extern int32_t maxUpdates;                // update budget (capacity of dirtyRec
 // window.
 extern std::vector<SDL_Rect> drawnRects;
 extern bool drawnAll;
+extern bool screenBlack;  // a new window cleared whole, nothing drawn or presented since
 
 // Records a changed box of the screen (clipped to `screen`); the request that
 // would fill the last entry switches the frame to a full flip.
@@ -23,7 +24,8 @@ void markDirty(int32_t x, int32_t y, int32_t w, int32_t h);
 // which starts again from 0. Remembers what was drawn for clearDrawn.
 int32_t presentDirty();
 // Clears to black what the last frame drew: every box it marked, or the whole
-// screen on a new window or when this frame is already to be presented whole
-// before anything is drawn (something invalidated the screen). Every drawing
+// screen when this frame is already to be presented whole before anything is
+// drawn (something invalidated the screen); nothing on a new window, which its
+// set-up left black. Every drawing
 // is marked, so the screen is then as black as a whole clear leaves it.
 void clearDrawn();

@@ -63,7 +63,7 @@ bool init(Uint32 flags, int32_t w, int32_t h) {
     SDL_ShowCursor(0);
     clearBlack(screen, nullptr);
     fullUpdate = true;
-    drawnAll = true;
+    screenBlack = true;
     return true;
 }
 
