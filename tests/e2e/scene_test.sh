@@ -24,7 +24,7 @@ tail -2 "$WORK/out.txt" | head -1 | grep -qx "world_us_per_fly=$(awk -v w="$worl
 grep -q "OK  : Sprite.load" "$WORK/log.txt" || fail "the game's log did not go to --log"
 for size in "640x480 --budget 150" "800x600 --budget 100000"; do  # busy frames whole flips, or all rectangles
     for scene in swarm swarm2000 flame bomb airstrike concrete armageddon bzykolot all idle; do
-        [ "$("$SCENE" $scene --size $size --frames 50 --verify 2>"$WORK/err.txt")" = "verify: 50 frames identical" ] || fail "$scene $size"
+        [ "$("$SCENE" $scene --size $size --frames 30 --verify 2>"$WORK/err.txt")" = "verify: 30 frames identical" ] || fail "$scene $size"
     done
 done
 "$SCENE" --startup --size 640x480 2>"$WORK/err.txt" | grep -qxE 'startup_ms=[0-9.]+ bare_ms=[0-9.]+ ratio=[0-9.]+' || fail "startup"
