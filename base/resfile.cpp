@@ -155,11 +155,19 @@ int32_t Resfile::count(const char* fileName) {
 }
 
 std::optional<std::vector<char>> Resfile::load(const char* fileName, const char* entryName, int32_t index) {
+    const int32_t pos = find(fileName, entryName, index);
+    if (pos < 0) return std::nullopt;
+    std::vector<char> bytes;
+    if (read(pos, entryName, bytes) < 0) return std::nullopt;
+    return bytes;
+}
+
+int32_t Resfile::find(const char* fileName, const char* entryName, int32_t index) {
     if (!entryName) entryName = "";
     if (fileName && fileName[0]) open(fileName);
     if (failed_) {
         log("FAIL: Resfile.load: NULL\n");
-        return std::nullopt;
+        return -1;
     }
 
     int32_t pos = -1;
@@ -169,39 +177,46 @@ std::optional<std::vector<char>> Resfile::load(const char* fileName, const char*
     } else if (static_cast<uint32_t>(index) < n_) {
         pos = index;
     }
-    if (pos < 0) {
-        log("FAIL: Resfile.load: Nie znaleziono %s/%d w %s\n", entryName, index, current_.c_str());
-        return std::nullopt;
-    }
+    if (pos < 0) log("FAIL: Resfile.load: Nie znaleziono %s/%d w %s\n", entryName, index, current_.c_str());
+    return pos;
+}
 
-    const PackEntry& e = table_[pos];
+int64_t Resfile::read(int32_t pos, const char* entryName, std::vector<char>& buffer) {
+    if (failed_) {
+        log("FAIL: Resfile.load: NULL\n");
+        return -1;
+    }
+    const PackEntry* e = entryAt(pos);
+    if (!e) {
+        log("FAIL: Resfile.load: Nie znaleziono %s/%d w %s\n", entryName ? entryName : "", pos, current_.c_str());
+        return -1;
+    }
     const char* stored = Resfile::entryName(pos);
-    const char* shownName = stored ? stored : entryName;
+    const char* shownName = stored ? stored : entryName ? entryName : "";
     if (!entryInFile(pos)) {
         log("FAIL: Resfile.load: Wpis %s poza plikiem %s\n", shownName, current_.c_str());
-        return std::nullopt;
+        return -1;
     }
-    if (fseeko(file_, off_t(uint64_t(dataBase_) + e.offset), SEEK_SET) != 0) {
+    if (fseeko(file_, off_t(uint64_t(dataBase_) + e->offset), SEEK_SET) != 0) {
         failed_ = true;
         status_ = PackStatus::Truncated;
         log("FAIL: Resfile.load: Wpis %s poza plikiem %s\n", shownName, current_.c_str());
-        return std::nullopt;
+        return -1;
     }
-    std::vector<char> bytes;
     try {
-        bytes.resize(e.size);
+        if (buffer.size() < e->size) buffer.resize(e->size);
     } catch (const std::bad_alloc&) {
         log("FAIL: Resfile.load: Nie udalo sie zajac miejsca na bufor\n");
-        return std::nullopt;
+        return -1;
     }
-    if (fread(bytes.data(), 1, e.size, file_) != e.size) {
+    if (fread(buffer.data(), 1, e->size, file_) != e->size) {
         // The file shrank under us: the stream is past its end, as for a truncated pack.
         failed_ = true;
         status_ = PackStatus::Truncated;
         log("FAIL: Resfile.load: Wpis %s poza plikiem %s\n", shownName, current_.c_str());
-        return std::nullopt;
+        return -1;
     }
-    return bytes;
+    return e->size;
 }
 
 const char* Resfile::entryName(int32_t i) const {

@@ -52,6 +52,16 @@ public:
     // entry whose bytes do not lie wholly inside the file is refused
     // ("Resfile.load: Wpis ... poza plikiem ..." in the log).
     std::optional<std::vector<char>> load(const char* fileName, const char* entryName, int32_t index);
+    // load in two steps, for a caller that reads many entries into one buffer.
+    // find: the table position load would read, or -1 after the log line load
+    // gives (a failed stream, no such entry).
+    int32_t find(const char* fileName, const char* entryName, int32_t index);
+    // read: the bytes of record pos (from find) into the start of `buffer`,
+    // which grows as needed and never shrinks, so later entries cost no new
+    // memory; returns their number, or -1 after the log line load gives (the
+    // entry outside the file, no memory, a short read). entryName is only
+    // shown for a record without a name.
+    int64_t read(int32_t pos, const char* entryName, std::vector<char>& buffer);
     // Name of table record i up to its first zero byte, or null (out of range,
     // or no name).
     const char* entryName(int32_t i) const;

@@ -45,7 +45,7 @@ void frameHead() {
     }
 }
 
-void clearScreen() { SDL_FillRect(screen, nullptr, 0); }
+void clearScreen() { clearDrawn(); }
 
 void presentFrame() {
     const int32_t updates = presentDirty();

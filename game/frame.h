@@ -12,7 +12,7 @@ extern time_t lastSecond;    // calendar second of the last debug-line check
 // The steps of one frame, in the order runFrame takes them.
 enum FrameStep : int32_t {
     StepHead,        // one event, the global keys (frameHead)
-    StepClear,       // the whole screen to black (clearScreen)
+    StepClear,       // what the last frame drew to black (clearScreen)
     StepCursorHead,  // the cursor's old box, the mouse, the trail (cursorHead)
     StepState,       // the current state's block (dispatchState)
     StepWorld,       // weapons, flies, particles, pick-ups (worldPass)
@@ -42,6 +42,8 @@ void runFrame(FrameProbe* probe = nullptr);
 // re-creates the window and resets the round, Escape returns to the menu
 // outside a round.
 void frameHead();
+// Clears to black what the last frame drew (the whole screen when it was
+// presented whole or the screen was invalidated).
 void clearScreen();
 // Presents the frame, then the debug line once per calendar second.
 void presentFrame();

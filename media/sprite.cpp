@@ -7,14 +7,18 @@
 
 #include "base/parser.h"
 #include "base/resfile.h"
+#include "media/blit.h"
+#include "media/bmp.h"
 #include "media/video.h"
 
 SpriteMap sprites;
+SDL_Surface* referenceScreen = nullptr;
 
 Sprite* findSprite(const std::string& name) { return sprites[name].get(); }
 
 // Reused for every sprite of the pack.
 static Resfile gfxPack;
+static std::vector<char> packBytes;  // the entry being decoded; grows to the largest
 static Parser lineParser;
 static Parser fieldParser;
 
@@ -90,9 +94,13 @@ void Sprite::clear(SpriteMap& registry) {
 }
 
 bool Sprite::loadGfx(const char* name, Sprite* sprite) {
-    auto bytes = gfxPack.load("", name, -1);
+    const int32_t pos = gfxPack.find("", name, -1);
+    const int64_t size = pos < 0 ? -1 : gfxPack.read(pos, name, packBytes);
     SDL_Surface* decoded = nullptr;
-    if (bytes) decoded = SDL_LoadBMP_RW(SDL_RWFromMem(bytes->data(), static_cast<int>(bytes->size())), 1);
+    // The plain 24-bit bitmaps go straight into their final form; SDL takes the rest.
+    if (size >= 0) sprite->bitmap = decodeBmp24(reinterpret_cast<const unsigned char*>(packBytes.data()), size);
+    if (size >= 0 && !sprite->bitmap)
+        decoded = SDL_LoadBMP_RW(SDL_RWFromMem(packBytes.data(), static_cast<int>(size)), 1);
     if (decoded) {
         sprite->bitmap = SDL_DisplayFormatAlpha(decoded);
         SDL_FreeSurface(decoded);
@@ -141,17 +149,18 @@ static void writeAlpha(SDL_Surface* s, const uint8_t* alpha) {
 
 bool Sprite::loadAlpha(const char* alphaName, Sprite* sprite) {
     SDL_Surface* bitmap = sprite->bitmap;
-    const auto alpha = gfxPack.load("", alphaName, -1);
-    if (!alpha) {
+    const int32_t pos = gfxPack.find("", alphaName, -1);
+    const int64_t size = pos < 0 ? -1 : gfxPack.read(pos, alphaName, packBytes);
+    if (size < 0) {
         writeAlpha(bitmap, nullptr);
         return true;
     }
     const uint64_t pixels = static_cast<uint64_t>(bitmap->w) * static_cast<uint64_t>(bitmap->h);
-    if (alpha->size() != pixels) {
+    if (static_cast<uint64_t>(size) != pixels) {
         printf("FAIL: Sprite.loadAlpha: Niezgodne wielkosci obrazow (%s)\n", alphaName);
         return false;
     }
-    writeAlpha(bitmap, reinterpret_cast<const uint8_t*>(alpha->data()));
+    writeAlpha(bitmap, reinterpret_cast<const uint8_t*>(packBytes.data()));
     return true;
 }
 
@@ -224,7 +233,11 @@ void Sprite::print(Sprite* sprite, uint32_t animIndex, int32_t frame, int32_t x,
     src.w = static_cast<Uint16>(a.w);
     src.h = static_cast<Uint16>(a.h);
     if (!sprite->bitmap || !screen) return;
-    SDL_UpperBlit(sprite->bitmap, &src, screen, &dst);
+    if (referenceScreen) {
+        SDL_Rect s = src, d = dst;  // SDL writes the clipped box back
+        SDL_UpperBlit(sprite->bitmap, &s, referenceScreen, &d);
+    }
+    blitAlpha(sprite->bitmap, &src, screen, &dst);
 }
 
 uint8_t maskAt(const Sprite* sprite, int32_t x, int32_t y) {

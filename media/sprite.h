@@ -56,6 +56,9 @@ uint8_t maskAt(const Sprite* sprite, int32_t x, int32_t y);
 
 // ---- Sprite registry of the game ----------------------------------------
 extern SpriteMap sprites;  // all sprites of "data/gfx.pkf", by entry name
+// When set, every frame drawn on `screen` is drawn here too with SDL's own blit:
+// the scene runner's --verify compares that with what the game's way shows.
+extern SDL_Surface* referenceScreen;
 
 // The registry's sprite of that name, or null (a missing name is then kept in
 // the registry without a sprite, as every lookup of the game does).

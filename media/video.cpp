@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "base/resfile.h"
+#include "media/blit.h"
 #include "media/dirty.h"
 #include "media/sound.h"
 
@@ -60,8 +61,9 @@ bool init(Uint32 flags, int32_t w, int32_t h) {
     SDL_WM_SetCaption("Bzykolot 2", nullptr);
     loadIcon();
     SDL_ShowCursor(0);
-    SDL_FillRect(screen, nullptr, 0);
+    clearBlack(screen, nullptr);
     fullUpdate = true;
+    screenBlack = true;
     return true;
 }
 

@@ -2,11 +2,18 @@
 // scene, to look at the weapons frame by frame and to time the frame.
 //
 //   scene NAME [--size WxH] [--frames N] [--seed S] [--shots DIR] [--shot-every K]
-//              [--ring] [--raw-shots] [--budget N] [--run DIR] [--log FILE]
+//              [--ring] [--raw-shots] [--verify] [--budget N] [--run DIR] [--log FILE]
+//   scene --startup [--size WxH] [--run DIR] [--log FILE]
 //
-// Before the scene it runs "idle" for the same number of frames; the idle
-// median frame is the floor the scene is compared with. Results go to standard
-// output; the game's own log lines go to FILE (default /dev/null).
+// Before the scene it runs "idle" for the same number of frames (the floor)
+// and times full-screen flips of a black screen (flip_ms, the cost of showing
+// one whole screen, which the scene's median frame is compared with). Results
+// go to standard output; the game's own log lines go to FILE (default
+// /dev/null). --verify draws every frame also the plain way (the whole screen
+// cleared, SDL's own blit) and compares what the display would show; it prints
+// "verify: N frames identical" or exits 1 naming the first frame that differs.
+// --startup times, several times each, a bare SDL window (init, video mode,
+// first flip) and the game's own second start up to its first frame.
 //
 // Scenes: "swarm" and "swarm2000" (300 / 2000 flies chasing a cursor that
 // circles the centre, beaten flies replaced from the edges), one per weapon
@@ -37,8 +44,10 @@
 #include "game/frame.h"
 #include "game/game.h"
 #include "game/round.h"
+#include "game/transfer.h"
 #include "media/dirty.h"
 #include "media/events.h"
+#include "media/sprite.h"
 #include "media/video.h"
 #include "world/objects.h"
 
@@ -53,10 +62,14 @@ struct Options {
     int32_t shotEvery = 1;
     bool ring = false;         // hold the ring open (the right button) throughout
     bool raw = false;          // shoot the drawn screen instead of what was presented
+    bool verify = false;       // compare every frame with the plain way of drawing it
+    bool startup = false;      // time the start-up instead of a scene
     int32_t budget = 0;        // dirty-rectangle budget; 0: measured as the game does
     std::string runDir = SCENE_RUN_DIR;
     std::string log = "/dev/null";
 };
+
+int resultsFd = 1;  // standard output as it was: the game's log takes the other
 
 const char* const kScenes[] = {"swarm",    "swarm2000",  "flame",    "bomb", "airstrike",
                                "concrete", "armageddon", "bzykolot", "all",  "idle"};
@@ -64,7 +77,8 @@ const char* const kScenes[] = {"swarm",    "swarm2000",  "flame",    "bomb", "ai
 void usage() {
     fprintf(stderr,
             "usage: scene NAME [--size WxH] [--frames N] [--seed S] [--shots DIR] [--shot-every K]\n"
-            "                  [--ring] [--raw-shots] [--budget N] [--run DIR] [--log FILE]\n"
+            "                  [--ring] [--raw-shots] [--verify] [--budget N] [--run DIR] [--log FILE]\n"
+            "       scene --startup [--size WxH] [--run DIR] [--log FILE]\n"
             "scenes: swarm swarm2000 flame bomb airstrike concrete armageddon bzykolot all idle\n");
 }
 
@@ -79,7 +93,8 @@ bool positive(const char* text, int32_t& out) {
 bool parseOptions(int argc, char** argv, Options& o) {
     if (argc < 2) return false;
     o.scene = argv[1];
-    if (std::find_if(std::begin(kScenes), std::end(kScenes),
+    o.startup = o.scene == "--startup";
+    if (!o.startup && std::find_if(std::begin(kScenes), std::end(kScenes),
                      [&](const char* s) { return o.scene == s; }) == std::end(kScenes))
         return false;
     for (int i = 2; i < argc; ++i) {
@@ -90,6 +105,8 @@ bool parseOptions(int argc, char** argv, Options& o) {
             o.ring = true;
         } else if (a == "--raw-shots") {
             o.raw = true;
+        } else if (a == "--verify") {
+            o.verify = true;
         } else if (!hasValue) {
             return false;
         } else if (a == "--size") {
@@ -167,19 +184,31 @@ public:
     }
     ~Presented() { SDL_FreeSurface(shown_); }
 
-    // Before presentFrame, which forgets the rectangles. With `raw`, the whole
-    // drawn screen (to tell a smear from a drawing fault).
-    void take(bool raw) {
+    // Before presentFrame, which forgets the rectangles: what `drawn` sends to
+    // the display. With `raw`, the whole drawn screen (to tell a smear from a
+    // drawing fault).
+    void take(bool raw, SDL_Surface* drawn = screen) {
         if (!shown_) return;
-        if (raw || fullUpdate || dirtyCount >= maxUpdates) {
-            SDL_BlitSurface(screen, nullptr, shown_, nullptr);
+        if (raw || wholeFrame()) {
+            SDL_BlitSurface(drawn, nullptr, shown_, nullptr);
             return;
         }
         for (int32_t i = 0; i < dirtyCount; ++i) {
             SDL_Rect src = dirtyRects[i];
             SDL_Rect dst = src;
-            SDL_BlitSurface(screen, &src, shown_, &dst);
+            SDL_BlitSurface(drawn, &src, shown_, &dst);
         }
+    }
+
+    // Whether this frame's presented part shows the same here as in `other`
+    // (both taken from the same rectangles; the rest was equal before). On a
+    // difference, `at` gets its first pixel.
+    bool same(const Presented& other, int32_t& atX, int32_t& atY) const {
+        if (!shown_ || !other.shown_) return false;
+        if (wholeFrame()) return sameIn(other, SDL_Rect{0, 0, Uint16(shown_->w), Uint16(shown_->h)}, atX, atY);
+        for (int32_t i = 0; i < dirtyCount; ++i)
+            if (!sameIn(other, dirtyRects[i], atX, atY)) return false;
+        return true;
     }
 
     bool writePng(const std::string& path) const {
@@ -206,7 +235,56 @@ public:
     }
 
 private:
+    static bool wholeFrame() { return fullUpdate || dirtyCount >= maxUpdates; }
+
+    bool sameIn(const Presented& other, const SDL_Rect& r, int32_t& atX, int32_t& atY) const {
+        for (int y = r.y; y < r.y + r.h; ++y) {
+            const Uint32* a = row(y) + r.x;
+            const Uint32* b = other.row(y) + r.x;
+            if (memcmp(a, b, r.w * 4u) == 0) continue;
+            atY = y;
+            atX = r.x;
+            while (*a++ == *b++) ++atX;
+            return false;
+        }
+        return true;
+    }
+
+    const Uint32* row(int y) const {
+        return reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(shown_->pixels) + y * shown_->pitch);
+    }
+
     SDL_Surface* shown_ = nullptr;
+};
+
+// --verify: the plain way of drawing beside the game's. The reference screen
+// gets every sprite through SDL's own blit and is cleared whole every frame.
+class Verifier {
+public:
+    Verifier() {
+        const SDL_PixelFormat* f = screen->format;
+        referenceScreen = SDL_CreateRGBSurface(SDL_SWSURFACE, screen->w, screen->h, 32, f->Rmask, f->Gmask,
+                                               f->Bmask, f->Amask);
+    }
+    ~Verifier() {
+        SDL_FreeSurface(referenceScreen);
+        referenceScreen = nullptr;
+    }
+
+    void clear() { SDL_FillRect(referenceScreen, nullptr, 0); }
+
+    // Before presenting frame `frame`: exits 1 when its display differs.
+    void check(int32_t frame) {
+        game_.take(false);
+        plain_.take(false, referenceScreen);
+        int32_t x = 0, y = 0;
+        if (referenceScreen && game_.same(plain_, x, y)) return;
+        dprintf(resultsFd, "verify: frame %d differs at (%d, %d)\n", frame, x, y);
+        exit(1);
+    }
+
+private:
+    Presented game_, plain_;
 };
 
 // ---- Scenes -----------------------------------------------------------------------
@@ -299,8 +377,8 @@ void moveMouse(int32_t x, int32_t y) {
 // on request, the shot taken before presenting, no pacing. Each step is timed.
 class SceneProbe : public FrameProbe {
 public:
-    SceneProbe(const Options& o, const std::string& scene, int32_t swarm, Presented* shots)
-        : o_(o), scene_(scene), swarm_(swarm), shots_(shots) {}
+    SceneProbe(const Options& o, const std::string& scene, int32_t swarm, Presented* shots, Verifier* verifier)
+        : o_(o), scene_(scene), swarm_(swarm), shots_(shots), verifier_(verifier) {}
 
     bool before(FrameStep s) override {
         if (s == StepHead && circling(scene_)) {
@@ -309,6 +387,8 @@ public:
             moveMouse(cx, cy);
         }
         if (s == StepPresent && shots_) shoot();
+        if (verifier_ && s == StepClear) verifier_->clear();
+        if (verifier_ && s == StepPresent) verifier_->check(frame_);
         started_[s] = Clock::now();
         switch (s) {
         case StepState:
@@ -360,13 +440,15 @@ private:
     const std::string scene_;
     const int32_t swarm_;
     Presented* shots_;
+    Verifier* verifier_;
     int32_t frame_ = 0;
     Clock::time_point started_[FrameSteps];
     double took_[FrameSteps] = {};
 };
 
 // One run of `frames` frames of the scene in a fresh round.
-Timings run(const Options& o, const std::string& scene, Peak& peak, Presented* shots) {
+Timings run(const Options& o, const std::string& scene, Peak& peak, Presented* shots,
+            Verifier* verifier = nullptr) {
     startRound();
     srand(o.seed);
     const int32_t swarm = fliesIn(scene);
@@ -376,7 +458,7 @@ Timings run(const Options& o, const std::string& scene, Peak& peak, Presented* s
     moveMouse(cx, cy);
     mouseX = cx;
     mouseY = cy;
-    SceneProbe probe(o, scene, swarm, shots);
+    SceneProbe probe(o, scene, swarm, shots, verifier);
     Timings t;
     for (int32_t f = 0; f < o.frames; ++f) {
         runFrame(&probe);
@@ -389,22 +471,25 @@ Timings run(const Options& o, const std::string& scene, Peak& peak, Presented* s
 // ---- Start-up ---------------------------------------------------------------------
 
 // The game's start-up in a window of the asked size. False with a message on
-// standard error.
-bool start(const Options& o) {
+// standard error. `budgetFile` names the "upds" to use; empty: a fresh one, so
+// the budget is measured as the game measures it, without touching the game's.
+bool start(const Options& o, const std::string& budgetFile = "") {
     StartOptions start;
     start.videoFlags = 0;
     start.width = o.w;
     start.height = o.h;
     start.budget = o.budget;
-    // Measured as the game measures it, without touching the game's "upds".
     char path[] = "/tmp/scene-upds-XXXXXX";
-    if (o.budget <= 0) {
+    const bool fresh = o.budget <= 0 && budgetFile.empty();
+    if (fresh) {
         const int fd = mkstemp(path);
         if (fd >= 0) close(fd);
         start.budgetFile = path;
+    } else if (o.budget <= 0) {
+        start.budgetFile = budgetFile;
     }
     const int failure = startGame(start);
-    if (o.budget <= 0) unlink(path);
+    if (fresh) unlink(path);
     if (failure) {
         fprintf(stderr, "scene: the game's start-up failed with exit code %d (see %s): %s\n", failure,
                 o.log.c_str(), SDL_GetError());
@@ -414,7 +499,74 @@ bool start(const Options& o) {
     return true;
 }
 
-void report(const Timings& t, const Peak& peak, double floorMs) {
+// Median of `n` full-screen flips of a black screen: the cost of showing one
+// whole screen at this size. The screen stays black, as the idle run expects.
+double flipMs(int32_t n) {
+    SDL_FillRect(screen, nullptr, 0);
+    std::vector<double> took;
+    for (int32_t i = 0; i < n; ++i) {
+        const auto t0 = Clock::now();
+        SDL_Flip(screen);
+        took.push_back(msBetween(t0, Clock::now()));
+    }
+    return percentile(took, 0.5);
+}
+
+// Shows the game's first frame, without pacing.
+class FirstFrame : public FrameProbe {
+public:
+    bool before(FrameStep s) override { return s != StepPace; }
+    void after(FrameStep) override {}
+};
+
+// Times a bare SDL window and the game's second start to its first frame, each
+// `runs` times in turn, after one start that writes the budget file.
+int startup(const Options& o, int results) {
+    char budget[] = "/tmp/scene-upds-XXXXXX";
+    const int fd = mkstemp(budget);
+    if (fd < 0) return 1;
+    close(fd);
+    std::vector<double> bare, game;
+    const int32_t runs = 7;
+    bool ok = true;
+    for (int32_t i = 0; i <= runs && ok; ++i) {
+        auto t0 = Clock::now();
+        ok = SDL_Init(SDL_INIT_VIDEO) == 0;
+        SDL_Surface* s = ok ? SDL_SetVideoMode(o.w, o.h, 32, 0) : nullptr;
+        if (s) {
+            SDL_FillRect(s, nullptr, 0);
+            SDL_Flip(s);
+            if (i > 0) bare.push_back(msBetween(t0, Clock::now()));
+        }
+        SDL_Quit();
+        if (!(ok = s != nullptr)) break;
+
+        t0 = Clock::now();
+        ok = start(o, budget);
+        if (!ok) break;
+        FirstFrame first;
+        runFrame(&first);
+        if (i > 0) game.push_back(msBetween(t0, Clock::now()));
+        shutdownGame();
+        // Each start as a new process makes it: SDL and libcurl started afresh.
+        videoReady = false;
+        curl_easy_cleanup(curl);
+        curl = nullptr;
+        curl_global_cleanup();
+    }
+    unlink(budget);
+    if (!ok) {
+        fprintf(stderr, "scene: a start failed: %s\n", SDL_GetError());
+        return 1;
+    }
+    fflush(stdout);
+    dup2(results, 1);
+    const double g = percentile(game, 0.5), b = percentile(bare, 0.5);
+    printf("startup_ms=%.1f bare_ms=%.1f ratio=%.2f\n", g, b, b > 0 ? g / b : 0.0);
+    return 0;
+}
+
+void report(const Timings& t, const Peak& peak, double floorMs, double flip) {
     const std::pair<const char*, const std::vector<double>*> phases[] = {
         {"clear", &t.clear}, {"world", &t.world}, {"hud", &t.hud}, {"present", &t.present}, {"frame", &t.frame}};
     for (const auto& [name, values] : phases)
@@ -422,7 +574,8 @@ void report(const Timings& t, const Peak& peak, double floorMs) {
     printf("peak flies=%zu particles=%zu weapons=%zu drops=%zu\n", peak.flies, peak.particles, peak.weapons,
            peak.drops);
     const double median = percentile(t.frame, 0.5);
-    printf("floor_ms=%.3f ratio=%.2f\n", floorMs, floorMs > 0 ? median / floorMs : 0.0);
+    printf("world_us_per_fly=%.2f\n", peak.flies ? percentile(t.world, 0.5) * 1000.0 / peak.flies : 0.0);
+    printf("floor_ms=%.3f flip_ms=%.3f ratio=%.2f\n", floorMs, flip, flip > 0 ? median / flip : 0.0);
 }
 
 }  // namespace
@@ -444,18 +597,33 @@ int main(int argc, char** argv) {
     }
     // The game logs to standard output; keep that apart from the results.
     fflush(stdout);
-    const int results = dup(1);
+    const int results = resultsFd = dup(1);
     if (!freopen(o.log.c_str(), "w", stdout)) {
         fprintf(stderr, "scene: cannot write %s\n", o.log.c_str());
         return 1;
     }
     setbuf(stdout, nullptr);
+    if (o.startup) return startup(o, results);
     if (!start(o)) return 1;
     char driver[32] = "?";
     SDL_VideoDriverName(driver, sizeof driver);
     fprintf(stderr, "scene %s: %dx%d, %d frames, seed %u, video driver %s, budget %d rectangles\n",
             o.scene.c_str(), screen->w, screen->h, o.frames, o.seed, driver, maxUpdates);
 
+    if (o.verify) {
+        Peak peak;
+        {
+            Verifier verifier;
+            run(o, o.scene, peak, nullptr, &verifier);
+        }
+        shutdownGame();
+        fflush(stdout);
+        dup2(results, 1);
+        printf("verify: %d frames identical\n", o.frames);
+        return 0;
+    }
+
+    const double flip = flipMs(60);
     Peak idlePeak;
     const Timings idle = run(o, "idle", idlePeak, nullptr);
     Peak peak;
@@ -468,6 +636,6 @@ int main(int argc, char** argv) {
     fflush(stdout);
     dup2(results, 1);
     close(results);
-    report(scene, peak, percentile(idle.frame, 0.5));
+    report(scene, peak, percentile(idle.frame, 0.5), flip);
     return 0;
 }
