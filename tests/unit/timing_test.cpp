@@ -15,14 +15,14 @@ using testutil::CaptureStdout;
 namespace {
 
 int32_t g_calls = 0;
-int32_t countingMeasure() { return ++g_calls; }  // 1..20: average 10
+int32_t countingMeasure() { return 66000 + ++g_calls; }  // 66001..66020: average 66010, three bytes
 
 std::string le32(int64_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
 
 TEST(Budget, StoredValueOrMeasuredAndRewritten) {
-    const std::pair<std::optional<std::string>, int32_t> rows[] = {  // the file; 10: measured and rewritten
-        {le32(250), 250}, {le32(77) + le32(99999), 77}, {le32(kMaxStoredBudget), kMaxStoredBudget}, {std::nullopt, 10},
-        {"\x20\x01\x00", 10}, {le32(0), 10}, {le32(-1), 10}, {le32(kMaxStoredBudget + 1), 10}, {le32(0x7fffffff), 10}};
+    const std::pair<std::optional<std::string>, int32_t> rows[] = {  // the file; 66010: measured and rewritten
+        {le32(250), 250}, {le32(77) + le32(99999), 77}, {le32(kMaxStoredBudget), kMaxStoredBudget}, {std::nullopt, 66010},
+        {"\x20\x01\x00", 66010}, {le32(0), 66010}, {le32(-1), 66010}, {le32(kMaxStoredBudget + 1), 66010}, {le32(0x7fffffff), 66010}};
     for (const auto& [file, budget] : rows) {
         const std::string path = testutil::tempDir("upds") + "/upds";
         if (file) testutil::writeFile(path, *file);
@@ -31,14 +31,14 @@ TEST(Budget, StoredValueOrMeasuredAndRewritten) {
         getMaxUpdatesFrom(path.c_str(), countingMeasure);
         EXPECT_EQ(cap.stop(), "");
         EXPECT_EQ(maxUpdates, budget);
-        EXPECT_EQ(g_calls, budget == 10 ? 20 : 0);
-        EXPECT_EQ(testutil::readFile(path), budget == 10 ? le32(10) : *file);
+        EXPECT_EQ(g_calls, budget == 66010 ? 20 : 0);
+        EXPECT_EQ(testutil::readFile(path), budget == 66010 ? le32(66010) : *file);
     }
     g_calls = 0;
     CaptureStdout cap;
     getMaxUpdatesFrom("no/such/dir/upds", countingMeasure);
     EXPECT_EQ(cap.stop(), "FAIL: getMaxUpdates: Nie udalo sie otworzyc pliku do zapisu\n");
-    EXPECT_EQ(maxUpdates, 10) << "the measurement is used all the same";
+    EXPECT_EQ(maxUpdates, 66010) << "the measurement is used all the same";
 }
 
 TEST(Pacing, WaitsOutSixteenMillisecondsUnlessRightShift) {
