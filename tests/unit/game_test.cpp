@@ -1,82 +1,407 @@
-// The frame head (events and global keys) and the state dispatch, on the
-// dummy video driver.
-#include <gtest/gtest.h>
-
-#include <algorithm>
+// The game's rules over the world: the round (reset, spawning, the fly walk,
+// stings, blood and drops), the cursor, the arsenal and its ring, the menu and
+// the frame head.
+#include <cmath>
+#include <set>
+#include <tuple>
 
 #include "game/frame.h"
-#include "game/game.h"
-#include "media/dirty.h"
-#include "media/events.h"
-#include "media/sprite.h"
-#include "media/video.h"
+#include "game/roundend.h"
+#include "game/scorescreen.h"
+#include "world/bomb.h"
+#include "worldfix.h"
+
+using namespace worldfix;
 
 namespace {
 
-class FrameTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
-        ASSERT_NE(screen = SDL_SetVideoMode(320, 200, 32, 0), nullptr) << SDL_GetError();
-    }
-    static void TearDownTestSuite() { SDL_Quit(); }
-    void SetUp() override {
-        running = true;
-        fullUpdate = false;
-        gameState = StateMenu;
-    }
-    void TearDown() override {
-        std::fill(keys, keys + SDLK_LAST, 0);
-        sprites.clear();  // only looked-up names, no sprites
-    }
-};
+TEST_F(World, ResetStartsAFreshRoundWithThePointerAtTheCentre) {
+    health = 0;
+    kills = roundTicks = ammo[2] = fireDelay = weaponDelay = 33;
+    selectedWeapon = hoverWeapon = menuChoice = 2;
+    ringOpen = true;
+    liveFly(10, 10);
+    putMouse(17, 19);
+    resetRound();
+    EXPECT_EQ(std::vector<int>({gameState, health, kills, roundTicks, ammo[2], selectedWeapon, hoverWeapon, menuChoice,
+                                ringOpen, fireDelay, weaponDelay, mouseX, mouseY, int(flies.size())}),
+              std::vector<int>({StateMenu, 6, 0, 0, 0, -1, -1, -1, 0, -1, -1, W / 2, H / 2, 0}));
+}
 
-TEST_F(FrameTest, OneEventPerFrameAndLeftAltF4Quit) {
+TEST_F(World, FliesComeFromTheEdgesOftenerAsKillsGrowTougherAsTheRoundGoesOn) {
+    const std::pair<int, int> intervals[] = {{0, 60}, {4, 60}, {5, 59}, {249, 11}, {250, 10}, {5000, 10}};
+    for (auto [k, want] : intervals) EXPECT_EQ(spawnInterval(k), want) << k;
+    const struct { int tick, kills, hp; float maxSpeed; } rows[] = {  // tick: a multiple of the interval
+        {60, 0, 51, 2}, {600, 0, 60, 2}, {470, 69, 57, 2}, {460, 70, 57, 3}, {640, 140, 60, 4}, {10, 250, 50, 5}};
+    for (const auto& r : rows) {
+        clearObjects();
+        roundTicks = r.tick - 2, kills = r.kills;
+        playFrame();
+        EXPECT_TRUE(flies.empty()) << r.tick;
+        playFrame();
+        ASSERT_EQ(flies.size(), 1u) << r.tick;
+        const Mucha& f = *flies.back();
+        EXPECT_TRUE(f.hp == r.hp && f.maxSpeed == r.maxSpeed && f.speed == 0 && !f.isStunned()) << r.tick;
+    }
+    std::set<int> edges;  // 0 top, 1 bottom, 2 left, 3 right: 32 px off the screen
+    for (unsigned seed = 1; seed <= 40; ++seed) {
+        srand(seed);
+        spawnFly();
+        const Mucha& f = *flies.back();
+        const bool across = f.x >= 0 && f.x < W, down = f.y >= 0 && f.y < H;
+        edges.insert(across && f.y == -32 ? 0 : across && f.y == H + 32 ? 1 : down && f.x == -32 ? 2 : down && f.x == W + 32 ? 3 : 4);
+        EXPECT_TRUE(f.angle >= 0 && f.angle < 6.28f) << f.angle;
+    }
+    EXPECT_EQ(edges, (std::set<int>{0, 1, 2, 3}));
+}
+
+TEST_F(World, FlyOnTheCursorStingsOnceAndCountsTwice) {
+    cursorAnim = 2;
+    Mucha* f = liveFly(322, 242);
+    const std::vector<int> r = rolls(3, 2);
+    worldPass();
+    EXPECT_TRUE(health == 5 && kills == 2 && f->getHP() <= 0 && !f->isStunned()) << "dead, handled in the next walk";
+    EXPECT_TRUE(started("hit.wav") == 1 && started("flybuzz.wav") == 1);
+    ASSERT_EQ(particles.size(), 1u);
+    const Particle& hit = particles.front();  // the cursor's look thrown off: speed roll, then angle roll
+    EXPECT_TRUE(hit.sprite == cursorSprite && hit.animIndex == 2 && hit.life == 199.0f);
+    EXPECT_NEAR(hit.x - hit.vel.x, 320, 1e-4);
+    expectFlight(hit, r[1] % 360, (r[0] % 20) / 10.0 + 0.5, 1);
+    worldPass();
+    EXPECT_TRUE(f->isStunned() && health == 5) << "a dead fly stings no more";
+}
+
+TEST_F(World, CursorTouchesAFlyWithItsCurrentLookStrictly) {
+    cursorSprite->anims[1].h = 60;
+    putMouse(100, 100);
+    Mucha probe(0, 0, 0, flySprite, gravity, drag);
+    const struct { int look; float x; bool hit; } rows[] = {  // the fly's top at 125 is below look 0
+        {0, 105, false}, {1, 105, true}, {1, 117, false}, {1, 116.9f, true}, {1, 95, false}, {1, 95.1f, true}};
+    for (const auto& r : rows) {
+        cursorAnim = r.look;
+        probe.x = r.x, probe.y = 130;
+        EXPECT_EQ(cursorTouchesFly(probe), r.hit) << r.look << " " << r.x;
+    }
+}
+
+TEST_F(World, BumpingFliesBleedAlongTheirCourseAndAreStunnedOnlyOnScreen) {
+    putMouse(320, 400);
+    Mucha* a = liveFly(320, 100);  // both heading straight down at the cursor, 2 px per update
+    Mucha* b = liveFly(320, 104);
+    Mucha* lone = liveFly(500, 100);
+    a->speed = b->speed = 2, a->maxSpeed = b->maxSpeed = 0;
+    const std::vector<int> r = rolls(3, 22);  // for each fly five pairs (speed, spread), then its stun
+    worldPass();
+    EXPECT_TRUE(health == 6 && kills == 0 && a->isStunned() && b->isStunned() && !lone->isStunned());
+    ASSERT_EQ(particles.size(), 10u);
+    auto p = particles.begin();
+    for (int i = 0; i < 10; ++i, ++p) {  // along the course: atan2(vel.x, vel.y), 0 degrees straight down
+        const int k = 2 * i + (i >= 5);
+        EXPECT_TRUE(p->sprite == findSprite("krew.bmp") && p->life == 49.0f);
+        expectFlight(*p, r[k + 1] % 20 - 10, (r[k] % 20) / 10.0 + 0.5, 1);
+    }
+    const struct { float x, y; bool bumps; } rows[] = {  // two still flies 1 apart; the first one's bump
+        {0, 100, false}, {0.5f, 100, true}, {639.5f, 100, true}, {640, 100, false}, {100, 0, false}, {100, 0.5f, true}};
+    for (const auto& row : rows) {
+        clearObjects();
+        Mucha* first = liveFly(row.x, row.y);
+        liveFly(row.x + 1, row.y)->maxSpeed = first->maxSpeed = 0;
+        worldPass();
+        EXPECT_EQ(first->isStunned(), row.bumps) << row.x << "," << row.y;
+    }
+}
+
+TEST_F(World, LosingKillsEveryFlyAndEndsTheRoundNextFrame) {
+    health = 1, roundTicks = 100;
+    liveFly(322, 242);  // stings: health 0
+    Mucha* b = liveFly(100, 100);
+    Mucha* gone = liveFly(50, 50, 0);  // dead before: not counted again
+    worldPass();
+    EXPECT_EQ(std::make_pair(health, kills), std::make_pair(0, 2 + 1)) << "the sting's two and the fly walked after it";
+    EXPECT_TRUE(b->getHP() == 0 && b->isStunned() && gone->isStunned());
+    playFrame();
+    EXPECT_TRUE(gameState == StateRoundEnd && roundTicks == 100);
+    worldPass();
+    EXPECT_EQ(kills, 3) << "no fly is counted twice";
+}
+
+TEST_F(World, DeadFlyLeavesAtMostOneCrateAndFallsAwayBelowTheScreen) {
+    putMouse(10, 470);
+    size_t crates = 0;
+    for (unsigned seed = 1; seed <= 20; ++seed) {
+        clearObjects();
+        liveFly(300, 100, 0);
+        srand(seed);
+        for (int i = 0; i < 30; ++i) worldPass();
+        EXPECT_LE(drops.size(), 1u) << seed;
+        crates += drops.size();
+    }
+    EXPECT_GT(crates, 0u);
+    clearObjects();
+    liveFly(100, H + 64, 0)->stun(-1);
+    worldPass();  // exactly h + 64 moves on
+    EXPECT_EQ(flies.size(), 1u);
+    worldPass();
+    EXPECT_TRUE(flies.empty());
+}
+
+TEST_F(World, ParticlesLiveTheirLifeEndingOnceAndCratesWaitBelowTheScreen) {
+    // 0: flying (speed 1, so frameTime counts the draws); 1: ending, 5 frames; 2: would match at life 2 if switched twice.
+    Sprite* s = makeSprite(3, 4, 4, 5);
+    s->anims[0].speed = 1, s->anims[2].frames = 3;
+    ASSERT_TRUE(addParticle(Particle(s, 100, 100, kZero, kZero, 0, 0, 20)));
+    const Particle& p = particles.front();
+    std::vector<int> seen;  // 10 * look + frame
+    for (int i = 0; i < 20; ++i) {
+        worldPass();
+        if (i >= 14) seen.push_back(10 * p.animIndex + p.frame);
+    }
+    EXPECT_EQ(seen, (std::vector<int>{0, 10, 11, 12, 13, 14})) << "switched at life 4, never wrapped";
+    worldPass();
+    EXPECT_TRUE(particles.empty()) << "drawn 20 times, gone in the 21st walk";
+    ASSERT_TRUE(addParticle(Particle(plainSprite(1), 100, H + 32, kZero, kZero, 0, 0, 50)));
+    ASSERT_TRUE(addDrop(WeaponDrop(plainSprite(1), 100, H + 32, kZero, kZero, 0, 0, 50)));
+    worldPass();  // exactly h + 32 stays
+    ASSERT_EQ(particles.size() + drops.size(), 2u);
+    particles.front().y = drops.front().y = H + 32.5f;
+    worldPass();
+    EXPECT_TRUE(particles.empty() && drops.empty());
+}
+
+TEST_F(World, DropTableGivesRareKindsByStock) {
+    const struct { int32_t bzykolots, concretes, r, kind; } rows[] = {
+        {0, 0, 1, KindBzykolot},   {0, 0, 2, KindConcrete},   {0, 0, 4, KindConcrete},  {0, 0, 5, KindArmageddon},
+        {0, 0, 9, KindArmageddon}, {0, 0, 10, KindAirstrike}, {0, 0, 19, KindAirstrike}, {0, 0, 20, KindFlame},
+        {0, 0, 39, KindFlame},     {0, 0, 40, KindBomb},      {0, 0, 69, KindBomb},     {0, 0, 70, -1},
+        {1, 0, 0, KindConcrete},   {1, 1, 1, KindConcrete},   {1, 2, 0, KindArmageddon}, {0, 2, 4, KindArmageddon},
+        {0, 2, 1, KindBzykolot}};
+    for (const auto& row : rows) {
+        ammo[KindBzykolot] = row.bzykolots, ammo[KindConcrete] = row.concretes;
+        EXPECT_EQ(dropKind(row.r), row.kind) << "r " << row.r << " held " << row.bzykolots << "," << row.concretes;
+    }
+    resetArsenal();
+    roundTicks = 3000;  // rarer as the round goes on: the roll is taken % (150 + roundTicks / 30)
+    for (unsigned seed = 1; seed <= 40; ++seed) {
+        drops.clear();
+        const int32_t kind = dropKind(rolls(seed, 1)[0] % 250);
+        dropRoll(100.5f, 100.5f);
+        EXPECT_EQ(drops.empty() ? -1 : drops.front().weaponType, kind) << seed;
+    }
+}
+
+TEST_F(World, CrateRisesFromTheFlyAndIsPickedUpAfterThirtyFramesWithTenSparks) {
+    cursorSprite->anims[0] = Anim{1, 0, 0, 200, 200, 100, 100, 100, 0};  // keeps the bobbing crate under it
+    cursorAnim = 10;  // not the look that catches
+    std::vector<int> r;
+    for (unsigned seed = 22; r.empty() || r[0] % 150 >= 70; ++seed) r = rolls(seed, 22);
+    dropRoll(mouseX + 0.9f, mouseY - 0.9f);
+    ASSERT_EQ(drops.size(), 1u);
+    const WeaponDrop& d = drops.front();
+    const int32_t kind = d.weaponType;
+    EXPECT_EQ(std::make_tuple(d.x, d.y, d.pickupDelay), std::make_tuple(float(mouseX), float(mouseY - 1), 30));
+    expectFlight(d, 90, (r[1] % 20) / 10.0 + 0.5);
+    ammo[kind] = 4;  // no upper limit
+    for (int frame = 1; frame <= 30; ++frame) {
+        worldPass();
+        ASSERT_EQ(ammo[kind], 4) << frame;
+    }
+    worldPass();
+    EXPECT_EQ(std::make_tuple(ammo[kind], drops.size(), started("drop.wav"), particles.size()), std::make_tuple(5, 0u, 1, 10u));
+    auto p = particles.begin();
+    for (int i = 2; i < 22; i += 2, ++p) expectFlight(*p, r[i + 1] % 360, (r[i] % 20) / 10.0 + 0.5);
+}
+
+TEST_F(World, HeldClickBlastsEverySixtyTwoFramesButNotWhileTheRingIsOpen) {
+    std::vector<int> shots;
+    for (int frame = 1; frame <= 200; ++frame) {
+        const size_t before = weapons.size();
+        fireStep(true);
+        if (weapons.size() != before) shots.push_back(frame);
+        delayStep();
+    }
+    EXPECT_EQ(shots, (std::vector<int>{1, 63, 125, 187}));
+    Explosion* blast = all<Explosion>().back();
+    EXPECT_TRUE(blast->damage == 5 && blast->x == mouseX && blast->y == mouseY && started("explosion00.wav") == 4);
+    clearObjects();
+    fireDelay = 0, ringOpen = true;
+    fireStep(true);
+    EXPECT_EQ(std::make_pair(weapons.size(), fireDelay), std::make_pair(0ul, 0));
+    ammo[KindBomb] = 2;  // an armed weapon fires whatever the ring and the delay
+    selectedWeapon = hoverWeapon = KindBomb;
+    fireDelay = 40;
+    fireStep(true);
+    EXPECT_EQ(std::make_tuple(all<Bomb>().size(), ammo[KindBomb], fireDelay, weaponDelay, selectedWeapon, hoverWeapon, ringOpen),
+              std::make_tuple(1u, 1, 62, 125, -1, -1, false));
+}
+
+// One ring frame on a black screen; returns the look shown at icon i's centre.
+int ringFrame(bool right, bool left, int32_t i = 0) {
+    blank();
+    ringStep(right, left);
+    int32_t ix, iy;
+    ringIconAt(i, ringX, ringY, ix, iy);
+    return shown(ix, iy).first;
+}
+
+TEST_F(World, RingOpensAtTheCursorFollowsItWithinFortyPixelsAndShowsTheHudLine) {
+    kills = 7, roundTicks = 620;
+    const struct { int dx, dy, ringDx, ringDy; } rows[] = {
+        {40, -40, 0, 0}, {-40, 40, 0, 0}, {41, 0, 1, 0}, {-41, 0, -1, 0}, {0, 41, 0, 1}, {0, -55, 0, -15}};
+    for (const auto& r : rows) {
+        ringOpen = false;
+        putMouse(W / 2, H / 2);
+        ringFrame(true, false);
+        mouseX += r.dx, mouseY += r.dy;
+        EXPECT_EQ(ringFrame(true, false, 0), 0) << "no stock: the plain look";
+        EXPECT_EQ(std::make_pair(ringX, ringY), std::make_pair(W / 2 + r.ringDx, H / 2 + r.ringDy)) << r.dx << "," << r.dy;
+    }
+    EXPECT_EQ(hudText.text, "007    010");
+    blank();  // icon 0 straight below the centre, icon 3 straight above: 30 px each
+    ringStep(true, false);
+    EXPECT_TRUE(shown(ringX, ringY + 40 + 14).first == 0 && shown(ringX, ringY + 40 + 15).first == -1);
+    EXPECT_TRUE(shown(ringX - 15, ringY - 40).first == 0 && shown(ringX - 16, ringY - 40).first == -1);
+    for (bool closing : {true, false}) {  // a full update once, as the ring shuts
+        fullUpdate = false;
+        ringFrame(false, false);
+        EXPECT_EQ(std::make_pair(ringOpen, fullUpdate), std::make_pair(false, closing));
+    }
+}
+
+TEST_F(World, RingArmsOnPressAndReleaseOnTheSameAvailableIconItsEdgesIncluded) {
+    // Opened at the centre; pressed at an icon + (dx, dy), held there moved by heldDy, released on an icon.
+    const struct { int32_t stocked, press, dx, dy, heldDy, release, hover, armed; } rows[] = {
+        {KindBomb, KindBomb, 15, 0, 0, KindBomb, KindBomb, KindBomb},  // each edge of its box
+        {KindBomb, KindBomb, -15, 0, 0, KindBomb, KindBomb, KindBomb},
+        {KindBomb, KindBomb, 0, -15, 0, KindBomb, KindBomb, KindBomb},
+        {KindArmageddon, KindArmageddon, 0, 15, 0, KindArmageddon, KindArmageddon, KindArmageddon},
+        {KindBomb, KindBomb, 16, 0, 0, KindBomb, -1, -1},  // just outside
+        {KindBomb, KindBomb, -16, 0, 0, KindBomb, -1, -1},
+        {KindBomb, KindBomb, 0, -16, 0, KindBomb, -1, -1},
+        {KindArmageddon, KindArmageddon, 0, 16, 0, KindArmageddon, -1, -1},
+        {KindBomb, KindBomb, 0, 0, -16, KindBomb, KindBomb, -1},      // moved off it while held
+        {KindFlame, KindFlame, 0, 0, 0, KindBomb, KindFlame, -1},     // released on another icon
+        {KindFlame, KindConcrete, 0, 0, 0, KindConcrete, -1, -1}};    // no stock
+    auto moveTo = [](int32_t icon, int32_t dx, int32_t dy) {
+        ringIconAt(icon, ringX, ringY, mouseX, mouseY);
+        mouseX += dx, mouseY += dy;
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.press << " " << row.dx << "," << row.dy << "," << row.heldDy);
+        resetArsenal();
+        weaponDelay = 0, ammo[row.stocked] = 1;
+        mouseX = W / 2, mouseY = H / 2;
+        ringFrame(true, false);
+        moveTo(row.press, row.dx, row.dy);
+        EXPECT_EQ(ringFrame(true, true, row.press), row.hover >= 0 ? 2 : row.stocked == row.press);
+        EXPECT_EQ(hoverWeapon, row.hover);
+        moveTo(row.press, row.dx, row.dy + row.heldDy);
+        ringFrame(false, true);  // the right button may go up while a pressed icon is held
+        EXPECT_EQ(ringOpen, row.hover >= 0);
+        moveTo(row.release, row.dx, row.dy);
+        ringFrame(true, false);
+        EXPECT_EQ(selectedWeapon, row.armed);
+        ringFrame(true, false);  // armed: the right button no longer opens the ring
+        EXPECT_EQ(ringOpen, row.armed < 0);
+    }
+}
+
+TEST_F(World, ConcreteDelaysTheRingForNineHundredThirtySevenFramesWithARisingMoteEach) {
+    const std::vector<int> r = rolls(31, 3);
+    ammo[KindConcrete] = 2, ammo[KindBomb] = 1;
+    selectedWeapon = KindConcrete;
+    fireStep(true);  // frame F: the shot, then the frame's delay step and ring
+    delayStep();
+    ASSERT_EQ(particles.size(), 1u);
+    const Particle& mote = particles.front();  // speed, y and x rolls
+    EXPECT_EQ(std::make_pair(mote.x, mote.y), std::make_pair(float(mouseX + 4 + r[2] % 4), float(mouseY + 9 + r[1] % 6)));
+    expectFlight(mote, 90, (r[0] % 20) / 10.0 + 0.5);
+    for (int f = 0; f <= 935; ++f) {
+        if (f > 0) delayStep();
+        ASSERT_EQ(ringFrame(true, false, KindBomb) + ringFrame(true, false, KindConcrete), 0) << "F + " << f;
+    }
+    delayStep();  // F + 936
+    EXPECT_EQ(std::make_tuple(ringFrame(true, false, KindBomb), ringFrame(true, false, KindConcrete),
+                              ringFrame(true, false, KindFlame)), std::make_tuple(1, 1, 0));
+    delayStep();
+    EXPECT_EQ(particles.size(), 937u);  // no mote once the delay is over
+}
+
+TEST_F(World, MovingMouseLeavesATrailWithTheCursorsLook) {
+    cursorHead();
+    EXPECT_TRUE(marked(W / 2, H / 2, 12, 24) && particles.empty()) << "a still mouse leaves none";
+    cursorAnim = 4;
+    SDL_WarpMouse(330, 240);
+    SDL_PumpEvents();
+    cursorHead();
+    ASSERT_EQ(particles.size(), 1u);
+    EXPECT_TRUE(particles.back().x == 320.0f && particles.back().animIndex == 4 && particles.back().life == 20.0f);
+    EXPECT_TRUE(marked(330, 240, 12, 24));
+    expectFlight(particles.back(), 0, 2);
+    leaveTrail(330, 240, 327, 236);  // 5 px up and left
+    expectFlight(particles.back(), 126.93, 1);  // atan2 in the game's own degrees
+    const struct { int hp, half, count, want; } looks[] = {{6, 6, 12, 0}, {1, 6, 12, 10}, {0, 6, 12, 10}, {6, 7, 14, 2}};
+    for (const auto& l : looks) EXPECT_EQ(cursorLook(l.hp, l.half, l.count), l.want) << l.hp;
+}
+
+TEST_F(World, MenuButtonsAreHalfOpenBoxesAndTheOneHeldLastActsOnRelease) {
+    const int hw = W / 2, hh = H / 2, top = hh - 95;
+    const struct { int dx, y, want; } boxes[] = {
+        {-60, top, 0},  {-60, top - 1, -1}, {-60, hh - 1, 0}, {-60, hh, -1},  // rows top..hh-1
+        {-80, top, -1}, {-79, top, 0},      {-49, top, 0},    {-48, top, -1},  // start
+        {-16, top, -1}, {-15, top, 1},      {15, top, 1},     {16, top, -1},   // scores
+        {48, top, -1},  {49, top, 2},       {79, top, 2},     {80, top, -1}};  // quit
+    for (const auto& b : boxes) EXPECT_EQ(menuHit(hw + b.dx, b.y, hw, hh), b.want) << b.dx << "," << b.y;
+    const struct { std::vector<int> heldDx; int releaseDx; GameState state; bool running, full; } rows[] = {
+        {{-60, 300}, -60, StateMenu, true, false},  // dragged off start: released over it too late
+        {{300, -60}, 300, StatePlay, true, true},   // moved onto start while held
+        {{0}, 0, StateScores, true, true},
+        {{60}, 60, StateMenu, false, false}};
+    for (const auto& r : rows) {
+        gameState = StateMenu, running = true, health = 0, menuChoice = -1;
+        scoresState = ScoresLoad;
+        for (int dx : r.heldDx) menuInput(true, hw + dx, hh - 10);
+        fullUpdate = false;
+        menuInput(false, hw + r.releaseDx, hh - 10);
+        EXPECT_EQ(std::make_tuple(gameState, running, fullUpdate, health, scoresState),
+                  std::make_tuple(r.state, r.running, r.full, r.state == StatePlay ? 6 : 0,
+                                  r.state == StateScores ? ScoresStart : ScoresLoad)) << r.releaseDx;
+        if (r.full) {
+            EXPECT_EQ(menuChoice, -1) << r.releaseDx;
+        }
+    }
+}
+
+TEST_F(World, FrameTakesOneEventAndHandlesLeftAltF4AndEscape) {
     SDL_Event e{};
+    while (SDL_PollEvent(&e)) {}
     e.type = SDL_VIDEOEXPOSE;
-    ASSERT_EQ(SDL_PushEvent(&e), 0);
+    SDL_PushEvent(&e);
     e.type = SDL_QUIT;
-    ASSERT_EQ(SDL_PushEvent(&e), 0);
+    SDL_PushEvent(&e);
     frameHead();
-    EXPECT_TRUE(fullUpdate);
-    EXPECT_TRUE(running);
+    EXPECT_TRUE(fullUpdate && running);
     frameHead();
     EXPECT_FALSE(running);
-
     running = true;
-    keys[SDLK_F4] = 1;
-    keys[SDLK_RALT] = 1;
+    keys[SDLK_F4] = keys[SDLK_RALT] = 1;
     frameHead();
     EXPECT_TRUE(running) << "F4 alone or with right Alt";
     keys[SDLK_LALT] = 1;
     frameHead();
     EXPECT_FALSE(running);
-}
-
-TEST_F(FrameTest, EscapeReturnsToTheMenuExceptInARound) {
+    keys[SDLK_F4] = keys[SDLK_RALT] = keys[SDLK_LALT] = 0;
     keys[SDLK_ESCAPE] = 1;
-    gameState = StateScores;
-    frameHead();
-    EXPECT_EQ(gameState, StateMenu);
-    EXPECT_TRUE(fullUpdate);
-
-    fullUpdate = false;
-    gameState = StatePlay;
-    frameHead();
-    EXPECT_EQ(gameState, StatePlay);
-    EXPECT_FALSE(fullUpdate);
-}
-
-TEST_F(FrameTest, UnknownStateBecomesTheMenuWithoutRunningABlock) {
-    for (int32_t bad : {4, -1, 1000}) {
-        gameState = static_cast<GameState>(bad);
+    for (GameState s : {StateScores, StateRoundEnd, StatePlay}) {
+        gameState = s, fullUpdate = false;
+        frameHead();
+        EXPECT_EQ(std::make_pair(gameState, fullUpdate), std::make_pair(s == StatePlay ? s : StateMenu, s != StatePlay));
+    }
+    keys[SDLK_ESCAPE] = 0;
+    for (int32_t bad : {4, -1}) {
+        gameState = GameState(bad);
         dispatchState();
         EXPECT_EQ(gameState, StateMenu);
     }
-    // The menu block looks its buttons up, leaving their names behind.
-    EXPECT_TRUE(sprites.empty());
-    dispatchState();
-    EXPECT_EQ(sprites.count("menu_start.bmp"), 1u);
 }
 
 }  // namespace
