@@ -16,13 +16,9 @@ using namespace worldfix;
 namespace {
 
 TEST_F(World, ResetStartsAFreshRoundWithThePointerAtTheCentre) {
-    health = 0;
-    kills = roundTicks = ammo[2] = fireDelay = weaponDelay = 33;
-    selectedWeapon = hoverWeapon = menuChoice = 2;
-    ringOpen = true;
-    liveFly(10, 10);
-    putMouse(17, 19);
-    resetRound();
+    health = 0, kills = roundTicks = ammo[2] = fireDelay = weaponDelay = 33;
+    selectedWeapon = hoverWeapon = menuChoice = 2, ringOpen = true;
+    liveFly(10, 10), putMouse(17, 19), resetRound();
     EXPECT_EQ(std::vector<int>({gameState, health, kills, roundTicks, ammo[2], selectedWeapon, hoverWeapon, menuChoice,
                                 ringOpen, fireDelay, weaponDelay, mouseX, mouseY, int(flies.size())}),
               std::vector<int>({StateMenu, 6, 0, 0, 0, -1, -1, -1, 0, -1, -1, W / 2, H / 2, 0}));
@@ -34,9 +30,7 @@ TEST_F(World, FliesComeFromTheEdgesOftenerAsKillsGrowTougherAsTheRoundGoesOn) {
     const struct { int tick, kills, hp; float maxSpeed; } rows[] = {  // tick: a multiple of the interval
         {60, 0, 51, 2}, {600, 0, 60, 2}, {470, 69, 57, 2}, {460, 70, 57, 3}, {640, 140, 60, 4}, {10, 250, 50, 5}};
     for (const auto& r : rows) {
-        clearObjects();
-        roundTicks = r.tick - 2, kills = r.kills;
-        playFrame();
+        clearObjects(), roundTicks = r.tick - 2, kills = r.kills, playFrame();
         EXPECT_TRUE(flies.empty()) << r.tick;
         playFrame();
         ASSERT_EQ(flies.size(), 1u) << r.tick;
@@ -45,8 +39,7 @@ TEST_F(World, FliesComeFromTheEdgesOftenerAsKillsGrowTougherAsTheRoundGoesOn) {
     }
     std::set<int> edges;  // 0 top, 1 bottom, 2 left, 3 right: 32 px off the screen
     for (unsigned seed = 1; seed <= 40; ++seed) {
-        srand(seed);
-        spawnFly();
+        srand(seed), spawnFly();
         const Mucha& f = *flies.back();
         const bool across = f.x >= 0 && f.x < W, down = f.y >= 0 && f.y < H;
         edges.insert(across && f.y == -32 ? 0 : across && f.y == H + 32 ? 1 : down && f.x == -32 ? 2 : down && f.x == W + 32 ? 3 : 4);
@@ -55,20 +48,26 @@ TEST_F(World, FliesComeFromTheEdgesOftenerAsKillsGrowTougherAsTheRoundGoesOn) {
     EXPECT_EQ(edges, (std::set<int>{0, 1, 2, 3}));
 }
 
-TEST_F(World, FlyOnTheCursorStingsOnceAndCountsTwice) {
+TEST_F(World, FlyOnTheCursorStingsOnceCountingTwiceAndTheLastStingEndsTheRound) {
     cursorAnim = 2;
     Mucha* f = liveFly(322, 242);
-    const std::vector<int> r = rolls(3, 2);
+    const std::vector<int> r = rolls(3, 2);  // the hit: speed roll, then angle roll
     worldPass();
     EXPECT_TRUE(health == 5 && kills == 2 && f->getHP() <= 0 && !f->isStunned()) << "dead, handled in the next walk";
     EXPECT_TRUE(started("hit.wav") == 1 && started("flybuzz.wav") == 1);
     ASSERT_EQ(particles.size(), 1u);
-    const Particle& hit = particles.front();  // the cursor's look thrown off: speed roll, then angle roll
-    EXPECT_TRUE(hit.sprite == cursorSprite && hit.animIndex == 2 && hit.life == 199.0f);
-    EXPECT_NEAR(hit.x - hit.vel.x, 320, 1e-4);
+    const Particle& hit = particles.front();  // the cursor's look thrown off
+    EXPECT_TRUE(hit.sprite == cursorSprite && hit.animIndex == 2 && hit.life == 199.0f && hit.x - hit.vel.x == 320);
     expectFlight(hit, r[1] % 360, (r[0] % 20) / 10.0 + 0.5, 1);
     worldPass();
     EXPECT_TRUE(f->isStunned() && health == 5) << "a dead fly stings no more";
+    clearObjects(), health = 1, roundTicks = 100, kills = 0;  // the last sting: every fly is beaten, the round ends next frame
+    liveFly(322, 242);
+    Mucha* b = liveFly(100, 100);
+    worldPass();
+    EXPECT_TRUE(health == 0 && kills == 2 + 1 && b->getHP() == 0 && b->isStunned()) << "the sting's two and the fly after it";
+    playFrame(), worldPass();
+    EXPECT_TRUE(gameState == StateRoundEnd && roundTicks == 100 && kills == 3) << "no fly is counted twice";
 }
 
 TEST_F(World, CursorTouchesAFlyWithItsCurrentLookStrictly) {
@@ -78,17 +77,14 @@ TEST_F(World, CursorTouchesAFlyWithItsCurrentLookStrictly) {
     const struct { int look; float x; bool hit; } rows[] = {  // the fly's top at 125 is below look 0
         {0, 105, false}, {1, 105, true}, {1, 117, false}, {1, 116.9f, true}, {1, 95, false}, {1, 95.1f, true}};
     for (const auto& r : rows) {
-        cursorAnim = r.look;
-        probe.x = r.x, probe.y = 130;
+        cursorAnim = r.look, probe.x = r.x, probe.y = 130;
         EXPECT_EQ(cursorTouchesFly(probe), r.hit) << r.look << " " << r.x;
     }
 }
 
 TEST_F(World, BumpingFliesBleedAlongTheirCourseAndAreStunnedOnlyOnScreen) {
     putMouse(320, 400);
-    Mucha* a = liveFly(320, 100);  // both heading straight down at the cursor, 2 px per update
-    Mucha* b = liveFly(320, 104);
-    Mucha* lone = liveFly(500, 100);
+    Mucha *a = liveFly(320, 100), *b = liveFly(320, 104), *lone = liveFly(500, 100);  // a and b head straight down
     a->speed = b->speed = 2, a->maxSpeed = b->maxSpeed = 0;
     const std::vector<int> r = rolls(3, 22);  // for each fly five pairs (speed, spread), then its stun
     worldPass();
@@ -105,41 +101,22 @@ TEST_F(World, BumpingFliesBleedAlongTheirCourseAndAreStunnedOnlyOnScreen) {
     for (const auto& row : rows) {
         clearObjects();
         Mucha* first = liveFly(row.x, row.y);
-        liveFly(row.x + 1, row.y)->maxSpeed = first->maxSpeed = 0;
-        worldPass();
+        liveFly(row.x + 1, row.y)->maxSpeed = first->maxSpeed = 0, worldPass();
         EXPECT_EQ(first->isStunned(), row.bumps) << row.x << "," << row.y;
     }
-}
-
-TEST_F(World, LosingKillsEveryFlyAndEndsTheRoundNextFrame) {
-    health = 1, roundTicks = 100;
-    liveFly(322, 242);  // stings: health 0
-    Mucha* b = liveFly(100, 100);
-    Mucha* gone = liveFly(50, 50, 0);  // dead before: not counted again
-    worldPass();
-    EXPECT_EQ(std::make_pair(health, kills), std::make_pair(0, 2 + 1)) << "the sting's two and the fly walked after it";
-    EXPECT_TRUE(b->getHP() == 0 && b->isStunned() && gone->isStunned());
-    playFrame();
-    EXPECT_TRUE(gameState == StateRoundEnd && roundTicks == 100);
-    worldPass();
-    EXPECT_EQ(kills, 3) << "no fly is counted twice";
 }
 
 TEST_F(World, DeadFlyLeavesAtMostOneCrateAndFallsAwayBelowTheScreen) {
     putMouse(10, 470);
     size_t crates = 0;
     for (unsigned seed = 1; seed <= 20; ++seed) {
-        clearObjects();
-        liveFly(300, 100, 0);
-        srand(seed);
+        clearObjects(), liveFly(300, 100, 0), srand(seed);
         for (int i = 0; i < 30; ++i) worldPass();
         EXPECT_LE(drops.size(), 1u) << seed;
         crates += drops.size();
     }
     EXPECT_GT(crates, 0u);
-    clearObjects();
-    liveFly(100, H + 64, 0)->stun(-1);
-    worldPass();  // exactly h + 64 moves on
+    clearObjects(), liveFly(100, H + 64, 0)->stun(-1), worldPass();  // exactly h + 64 moves on
     EXPECT_EQ(flies.size(), 1u);
     worldPass();
     EXPECT_TRUE(flies.empty());
@@ -152,16 +129,13 @@ TEST_F(World, ParticlesLiveTheirLifeEndingOnceAndCratesWaitBelowTheScreen) {
     ASSERT_TRUE(addParticle(Particle(s, 100, 100, kZero, kZero, 0, 0, 20)));
     const Particle& p = particles.front();
     std::vector<int> seen;  // 10 * look + frame
-    for (int i = 0; i < 20; ++i) {
-        worldPass();
-        if (i >= 14) seen.push_back(10 * p.animIndex + p.frame);
-    }
+    for (int i = 0; i < 20; ++i) worldPass(), seen.push_back(10 * p.animIndex + p.frame);
+    seen.erase(seen.begin(), seen.begin() + 14);
     EXPECT_EQ(seen, (std::vector<int>{0, 10, 11, 12, 13, 14})) << "switched at life 4, never wrapped";
     worldPass();
     EXPECT_TRUE(particles.empty()) << "drawn 20 times, gone in the 21st walk";
-    ASSERT_TRUE(addParticle(Particle(plainSprite(1), 100, H + 32, kZero, kZero, 0, 0, 50)));
-    ASSERT_TRUE(addDrop(WeaponDrop(plainSprite(1), 100, H + 32, kZero, kZero, 0, 0, 50)));
-    worldPass();  // exactly h + 32 stays
+    addParticle(Particle(plainSprite(1), 100, H + 32, kZero, kZero, 0, 0, 50));
+    addDrop(WeaponDrop(plainSprite(1), 100, H + 32, kZero, kZero, 0, 0, 50)), worldPass();  // exactly h + 32 stays
     ASSERT_EQ(particles.size() + drops.size(), 2u);
     particles.front().y = drops.front().y = H + 32.5f;
     worldPass();
@@ -169,22 +143,20 @@ TEST_F(World, ParticlesLiveTheirLifeEndingOnceAndCratesWaitBelowTheScreen) {
 }
 
 TEST_F(World, DropTableGivesRareKindsByStock) {
-    const struct { int32_t bzykolots, concretes, r, kind; } rows[] = {
-        {0, 0, 1, KindBzykolot},   {0, 0, 2, KindConcrete},   {0, 0, 4, KindConcrete},  {0, 0, 5, KindArmageddon},
-        {0, 0, 9, KindArmageddon}, {0, 0, 10, KindAirstrike}, {0, 0, 19, KindAirstrike}, {0, 0, 20, KindFlame},
-        {0, 0, 39, KindFlame},     {0, 0, 40, KindBomb},      {0, 0, 69, KindBomb},     {0, 0, 70, -1},
-        {1, 0, 0, KindConcrete},   {1, 1, 1, KindConcrete},   {1, 2, 0, KindArmageddon}, {0, 2, 4, KindArmageddon},
+    // Held Bzykolots and concretes, the roll, the kind: a Bzykolot held, its rolls fall through; two concretes, theirs.
+    const struct { int32_t bzykolots, concretes, r, kind; } rows[] = {{0, 0, 1, KindBzykolot}, {0, 0, 2, KindConcrete},
+        {0, 0, 4, KindConcrete}, {0, 0, 5, KindArmageddon}, {0, 0, 9, KindArmageddon}, {0, 0, 10, KindAirstrike},
+        {0, 0, 19, KindAirstrike}, {0, 0, 20, KindFlame}, {0, 0, 39, KindFlame}, {0, 0, 40, KindBomb}, {0, 0, 69, KindBomb},
+        {0, 0, 70, -1}, {1, 0, 0, KindConcrete}, {1, 1, 1, KindConcrete}, {1, 2, 0, KindArmageddon}, {0, 2, 4, KindArmageddon},
         {0, 2, 1, KindBzykolot}};
     for (const auto& row : rows) {
         ammo[KindBzykolot] = row.bzykolots, ammo[KindConcrete] = row.concretes;
         EXPECT_EQ(dropKind(row.r), row.kind) << "r " << row.r << " held " << row.bzykolots << "," << row.concretes;
     }
-    resetArsenal();
-    roundTicks = 3000;  // rarer as the round goes on: the roll is taken % (150 + roundTicks / 30)
+    resetArsenal(), roundTicks = 3000;  // rarer as the round goes on: the roll is taken % (150 + roundTicks / 30)
     for (unsigned seed = 1; seed <= 40; ++seed) {
-        drops.clear();
         const int32_t kind = dropKind(rolls(seed, 1)[0] % 250);
-        dropRoll(100.5f, 100.5f);
+        drops.clear(), dropRoll(100.5f, 100.5f);
         EXPECT_EQ(drops.empty() ? -1 : drops.front().weaponType, kind) << seed;
     }
 }
@@ -200,6 +172,7 @@ TEST_F(World, CrateRisesFromTheFlyAndIsPickedUpAfterThirtyFramesWithTenSparks) {
     const int32_t kind = d.weaponType;
     EXPECT_EQ(std::make_tuple(d.x, d.y, d.pickupDelay), std::make_tuple(float(mouseX), float(mouseY - 1), 30));
     expectFlight(d, 90, (r[1] % 20) / 10.0 + 0.5);
+    EXPECT_FALSE(cursorTouches(d)) << "under the cursor, not yet to be picked up";
     ammo[kind] = 4;  // no upper limit
     for (int frame = 1; frame <= 30; ++frame) {
         worldPass();
@@ -222,13 +195,9 @@ TEST_F(World, HeldClickBlastsEverySixtyTwoFramesButNotWhileTheRingIsOpen) {
     EXPECT_EQ(shots, (std::vector<int>{1, 63, 125, 187}));
     Explosion* blast = all<Explosion>().back();
     EXPECT_TRUE(blast->damage == 5 && blast->x == mouseX && blast->y == mouseY && started("explosion00.wav") == 4);
-    clearObjects();
-    fireDelay = 0, ringOpen = true;
-    fireStep(true);
+    clearObjects(), fireDelay = 0, ringOpen = true, fireStep(true);
     EXPECT_EQ(std::make_pair(weapons.size(), fireDelay), std::make_pair(0ul, 0));
-    ammo[KindBomb] = 2;  // an armed weapon fires whatever the ring and the delay
-    selectedWeapon = hoverWeapon = KindBomb;
-    fireDelay = 40;
+    ammo[KindBomb] = 2, selectedWeapon = hoverWeapon = KindBomb, fireDelay = 40;  // armed: fires whatever the ring and delay
     fireStep(true);
     EXPECT_EQ(std::make_tuple(all<Bomb>().size(), ammo[KindBomb], fireDelay, weaponDelay, selectedWeapon, hoverWeapon, ringOpen),
               std::make_tuple(1u, 1, 62, 125, -1, -1, false));
@@ -236,8 +205,7 @@ TEST_F(World, HeldClickBlastsEverySixtyTwoFramesButNotWhileTheRingIsOpen) {
 
 // One ring frame on a black screen; returns the look shown at icon i's centre.
 int ringFrame(bool right, bool left, int32_t i = 0) {
-    blank();
-    ringStep(right, left);
+    blank(), ringStep(right, left);
     int32_t ix, iy;
     ringIconAt(i, ringX, ringY, ix, iy);
     return shown(ix, iy).first;
@@ -248,57 +216,41 @@ TEST_F(World, RingOpensAtTheCursorFollowsItWithinFortyPixelsAndShowsTheHudLine) 
     const struct { int dx, dy, ringDx, ringDy; } rows[] = {
         {40, -40, 0, 0}, {-40, 40, 0, 0}, {41, 0, 1, 0}, {-41, 0, -1, 0}, {0, 41, 0, 1}, {0, -55, 0, -15}};
     for (const auto& r : rows) {
-        ringOpen = false;
-        putMouse(W / 2, H / 2);
-        ringFrame(true, false);
-        mouseX += r.dx, mouseY += r.dy;
+        ringOpen = false, putMouse(W / 2, H / 2), ringFrame(true, false);
+        mouseX += r.dx, mouseY += r.dy, resetDirty();
         EXPECT_EQ(ringFrame(true, false, 0), 0) << "no stock: the plain look";
         EXPECT_EQ(std::make_pair(ringX, ringY), std::make_pair(W / 2 + r.ringDx, H / 2 + r.ringDy)) << r.dx << "," << r.dy;
+        EXPECT_TRUE(marked(W / 2 - 56, H / 2 - 56, 112, 144) && marked(ringX - 56, ringY - 56, 112, 144));  // the ring and its line
     }
     EXPECT_EQ(hudText.text, "007    010");
-    blank();  // icon 0 straight below the centre, icon 3 straight above: 30 px each
-    ringStep(true, false);
+    blank(), ringStep(true, false);  // icon 0 straight below the centre, icon 3 straight above: 30 px each
     EXPECT_TRUE(shown(ringX, ringY + 40 + 14).first == 0 && shown(ringX, ringY + 40 + 15).first == -1);
     EXPECT_TRUE(shown(ringX - 15, ringY - 40).first == 0 && shown(ringX - 16, ringY - 40).first == -1);
     for (bool closing : {true, false}) {  // a full update once, as the ring shuts
-        fullUpdate = false;
-        ringFrame(false, false);
+        fullUpdate = false, ringFrame(false, false);
         EXPECT_EQ(std::make_pair(ringOpen, fullUpdate), std::make_pair(false, closing));
     }
 }
 
 TEST_F(World, RingArmsOnPressAndReleaseOnTheSameAvailableIconItsEdgesIncluded) {
     // Opened at the centre; pressed at an icon + (dx, dy), held there moved by heldDy, released on an icon.
-    const struct { int32_t stocked, press, dx, dy, heldDy, release, hover, armed; } rows[] = {
-        {KindBomb, KindBomb, 15, 0, 0, KindBomb, KindBomb, KindBomb},  // each edge of its box
-        {KindBomb, KindBomb, -15, 0, 0, KindBomb, KindBomb, KindBomb},
-        {KindBomb, KindBomb, 0, -15, 0, KindBomb, KindBomb, KindBomb},
-        {KindArmageddon, KindArmageddon, 0, 15, 0, KindArmageddon, KindArmageddon, KindArmageddon},
-        {KindBomb, KindBomb, 16, 0, 0, KindBomb, -1, -1},  // just outside
-        {KindBomb, KindBomb, -16, 0, 0, KindBomb, -1, -1},
-        {KindBomb, KindBomb, 0, -16, 0, KindBomb, -1, -1},
-        {KindArmageddon, KindArmageddon, 0, 16, 0, KindArmageddon, -1, -1},
-        {KindBomb, KindBomb, 0, 0, -16, KindBomb, KindBomb, -1},      // moved off it while held
-        {KindFlame, KindFlame, 0, 0, 0, KindBomb, KindFlame, -1},     // released on another icon
-        {KindFlame, KindConcrete, 0, 0, 0, KindConcrete, -1, -1}};    // no stock
-    auto moveTo = [](int32_t icon, int32_t dx, int32_t dy) {
-        ringIconAt(icon, ringX, ringY, mouseX, mouseY);
-        mouseX += dx, mouseY += dy;
-    };
+    // Each edge of the box of icons 0 and 3 (the others lie beyond the ring's pull), just outside, moved off
+    // while held, released on another icon, no stock.
+    const int32_t B = KindBomb, A = KindArmageddon, F = KindFlame, C = KindConcrete;
+    const struct { int32_t stocked, press, dx, dy, heldDy, release, hover, armed; } rows[] = {{B, B, 15, 0, 0, B, B, B},
+        {B, B, -15, 0, 0, B, B, B}, {B, B, 0, -15, 0, B, B, B}, {A, A, 0, 15, 0, A, A, A}, {B, B, 16, 0, 0, B, -1, -1},
+        {B, B, -16, 0, 0, B, -1, -1}, {B, B, 0, -16, 0, B, -1, -1}, {A, A, 0, 16, 0, A, -1, -1}, {B, B, 0, 0, -16, B, B, -1},
+        {F, F, 0, 0, 0, B, F, -1}, {F, C, 0, 0, 0, C, -1, -1}};
+    auto moveTo = [](int32_t icon, int32_t dx, int32_t dy) { ringIconAt(icon, ringX, ringY, mouseX, mouseY), mouseX += dx, mouseY += dy; };
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message() << row.press << " " << row.dx << "," << row.dy << "," << row.heldDy);
-        resetArsenal();
-        weaponDelay = 0, ammo[row.stocked] = 1;
-        mouseX = W / 2, mouseY = H / 2;
-        ringFrame(true, false);
-        moveTo(row.press, row.dx, row.dy);
+        resetArsenal(), weaponDelay = 0, ammo[row.stocked] = 1, mouseX = W / 2, mouseY = H / 2;
+        ringFrame(true, false), moveTo(row.press, row.dx, row.dy);
         EXPECT_EQ(ringFrame(true, true, row.press), row.hover >= 0 ? 2 : row.stocked == row.press);
         EXPECT_EQ(hoverWeapon, row.hover);
-        moveTo(row.press, row.dx, row.dy + row.heldDy);
-        ringFrame(false, true);  // the right button may go up while a pressed icon is held
+        moveTo(row.press, row.dx, row.dy + row.heldDy), ringFrame(false, true);  // right up, a pressed icon held
         EXPECT_EQ(ringOpen, row.hover >= 0);
-        moveTo(row.release, row.dx, row.dy);
-        ringFrame(true, false);
+        moveTo(row.release, row.dx, row.dy), ringFrame(true, false);
         EXPECT_EQ(selectedWeapon, row.armed);
         ringFrame(true, false);  // armed: the right button no longer opens the ring
         EXPECT_EQ(ringOpen, row.armed < 0);
@@ -307,10 +259,8 @@ TEST_F(World, RingArmsOnPressAndReleaseOnTheSameAvailableIconItsEdgesIncluded) {
 
 TEST_F(World, ConcreteDelaysTheRingForNineHundredThirtySevenFramesWithARisingMoteEach) {
     const std::vector<int> r = rolls(31, 3);
-    ammo[KindConcrete] = 2, ammo[KindBomb] = 1;
-    selectedWeapon = KindConcrete;
-    fireStep(true);  // frame F: the shot, then the frame's delay step and ring
-    delayStep();
+    ammo[KindConcrete] = 2, ammo[KindBomb] = 1, selectedWeapon = KindConcrete;
+    fireStep(true), delayStep();  // frame F: the shot, then the frame's delay step and ring
     ASSERT_EQ(particles.size(), 1u);
     const Particle& mote = particles.front();  // speed, y and x rolls
     EXPECT_EQ(std::make_pair(mote.x, mote.y), std::make_pair(float(mouseX + 4 + r[2] % 4), float(mouseY + 9 + r[1] % 6)));
@@ -329,13 +279,9 @@ TEST_F(World, ConcreteDelaysTheRingForNineHundredThirtySevenFramesWithARisingMot
 TEST_F(World, MovingMouseLeavesATrailWithTheCursorsLook) {
     cursorHead();
     EXPECT_TRUE(marked(W / 2, H / 2, 12, 24) && particles.empty()) << "a still mouse leaves none";
-    cursorAnim = 4;
-    SDL_WarpMouse(330, 240);
-    SDL_PumpEvents();
-    cursorHead();
+    cursorAnim = 4, SDL_WarpMouse(330, 240), SDL_PumpEvents(), cursorHead();
     ASSERT_EQ(particles.size(), 1u);
-    EXPECT_TRUE(particles.back().x == 320.0f && particles.back().animIndex == 4 && particles.back().life == 20.0f);
-    EXPECT_TRUE(marked(330, 240, 12, 24));
+    EXPECT_TRUE(particles.back().x == 320.0f && particles.back().animIndex == 4 && particles.back().life == 20.0f && marked(330, 240, 12, 24));
     expectFlight(particles.back(), 0, 2);
     leaveTrail(330, 240, 327, 236);  // 5 px up and left
     expectFlight(particles.back(), 126.93, 1);  // atan2 in the game's own degrees
@@ -345,61 +291,48 @@ TEST_F(World, MovingMouseLeavesATrailWithTheCursorsLook) {
 
 TEST_F(World, MenuButtonsAreHalfOpenBoxesAndTheOneHeldLastActsOnRelease) {
     const int hw = W / 2, hh = H / 2, top = hh - 95;
-    const struct { int dx, y, want; } boxes[] = {
-        {-60, top, 0},  {-60, top - 1, -1}, {-60, hh - 1, 0}, {-60, hh, -1},  // rows top..hh-1
-        {-80, top, -1}, {-79, top, 0},      {-49, top, 0},    {-48, top, -1},  // start
-        {-16, top, -1}, {-15, top, 1},      {15, top, 1},     {16, top, -1},   // scores
-        {48, top, -1},  {49, top, 2},       {79, top, 2},     {80, top, -1}};  // quit
+    const struct { int dx, y, want; } boxes[] = {  // rows top..hh-1; start, scores and quit
+        {-60, top, 0},  {-60, top - 1, -1}, {-60, hh - 1, 0}, {-60, hh, -1}, {-80, top, -1}, {-79, top, 0}, {-49, top, 0},
+        {-48, top, -1}, {-16, top, -1}, {-15, top, 1}, {15, top, 1}, {16, top, -1}, {48, top, -1},  {49, top, 2},
+        {79, top, 2},   {80, top, -1}};
     for (const auto& b : boxes) EXPECT_EQ(menuHit(hw + b.dx, b.y, hw, hh), b.want) << b.dx << "," << b.y;
+    // Dragged off start (released over it too late), moved onto start while held, scores, quit.
     const struct { std::vector<int> heldDx; int releaseDx; GameState state; bool running, full; } rows[] = {
-        {{-60, 300}, -60, StateMenu, true, false},  // dragged off start: released over it too late
-        {{300, -60}, 300, StatePlay, true, true},   // moved onto start while held
-        {{0}, 0, StateScores, true, true},
+        {{-60, 300}, -60, StateMenu, true, false}, {{300, -60}, 300, StatePlay, true, true}, {{0}, 0, StateScores, true, true},
         {{60}, 60, StateMenu, false, false}};
     for (const auto& r : rows) {
-        gameState = StateMenu, running = true, health = 0, menuChoice = -1;
-        scoresState = ScoresLoad;
+        gameState = StateMenu, running = true, health = 0, menuChoice = -1, scoresState = ScoresLoad;
         for (int dx : r.heldDx) menuInput(true, hw + dx, hh - 10);
-        fullUpdate = false;
-        menuInput(false, hw + r.releaseDx, hh - 10);
+        fullUpdate = false, menuInput(false, hw + r.releaseDx, hh - 10);
         EXPECT_EQ(std::make_tuple(gameState, running, fullUpdate, health, scoresState),
                   std::make_tuple(r.state, r.running, r.full, r.state == StatePlay ? 6 : 0,
                                   r.state == StateScores ? ScoresStart : ScoresLoad)) << r.releaseDx;
-        if (r.full) {
-            EXPECT_EQ(menuChoice, -1) << r.releaseDx;
-        }
+        EXPECT_TRUE(!r.full || menuChoice == -1) << r.releaseDx;
     }
+    gameState = StateMenu, menuChoice = -1, resetDirty(), blank(), menuFrame();  // start, scores and quit, none held
+    EXPECT_TRUE(shown(hw - 64, hh - 1) == std::make_pair(0, 0) && shown(hw, hh - 1) == std::make_pair(0, 0) &&
+                shown(hw + 64, hh - 1) == std::make_pair(0, 0) && shown(hw - 32, hh - 1).first == -1 && marked(hw - 80, hh - 96, 160, 96));
 }
 
 TEST_F(World, FrameTakesOneEventAndHandlesLeftAltF4AndEscape) {
     SDL_Event e{};
     while (SDL_PollEvent(&e)) {}
-    e.type = SDL_VIDEOEXPOSE;
-    SDL_PushEvent(&e);
-    e.type = SDL_QUIT;
-    SDL_PushEvent(&e);
-    frameHead();
+    e.type = SDL_VIDEOEXPOSE, SDL_PushEvent(&e), e.type = SDL_QUIT, SDL_PushEvent(&e), frameHead();
     EXPECT_TRUE(fullUpdate && running);
     frameHead();
     EXPECT_FALSE(running);
-    running = true;
-    keys[SDLK_F4] = keys[SDLK_RALT] = 1;
-    frameHead();
+    running = true, keys[SDLK_F4] = keys[SDLK_RALT] = 1, frameHead();
     EXPECT_TRUE(running) << "F4 alone or with right Alt";
-    keys[SDLK_LALT] = 1;
-    frameHead();
+    keys[SDLK_LALT] = 1, frameHead();
     EXPECT_FALSE(running);
-    keys[SDLK_F4] = keys[SDLK_RALT] = keys[SDLK_LALT] = 0;
-    keys[SDLK_ESCAPE] = 1;
+    keys[SDLK_F4] = keys[SDLK_RALT] = keys[SDLK_LALT] = 0, keys[SDLK_ESCAPE] = 1;
     for (GameState s : {StateScores, StateRoundEnd, StatePlay}) {
-        gameState = s, fullUpdate = false;
-        frameHead();
+        gameState = s, fullUpdate = false, frameHead();
         EXPECT_EQ(std::make_pair(gameState, fullUpdate), std::make_pair(s == StatePlay ? s : StateMenu, s != StatePlay));
     }
     keys[SDLK_ESCAPE] = 0;
     for (int32_t bad : {4, -1}) {
-        gameState = GameState(bad);
-        dispatchState();
+        gameState = GameState(bad), dispatchState();
         EXPECT_EQ(gameState, StateMenu);
     }
 }

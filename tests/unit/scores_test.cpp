@@ -24,36 +24,26 @@ int listenLoopback(std::string* url) {
     sockaddr_in addr{};
     addr.sin_family = AF_INET, addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof addr;
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), len), listen(fd, 8);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    bind(fd, reinterpret_cast<sockaddr*>(&addr), len), listen(fd, 8), getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
     *url = "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
     return fd;
 }
 
-// Answers every request with `pieces`, sent apart, the body ending where the
-// connection closes; stop() returns the requests, "METHOD PATH|body".
+// Answers every request with `body`, ending where the connection closes;
+// stop() returns the requests, "METHOD PATH|body".
 struct Responder {
-    explicit Responder(V pieces) : fd(listenLoopback(&url)), thread([this, pieces] {
+    explicit Responder(std::string body) : fd(listenLoopback(&url)), thread([this, body] {
         char buf[4096];
         for (int c; (c = accept(fd, nullptr, nullptr)) >= 0; close(c)) {
-            std::string in;
-            for (ssize_t n; in.find("\r\n\r\n") == std::string::npos && (n = recv(c, buf, sizeof buf, 0)) > 0;)
-                in.append(buf, size_t(n));
-            send(c, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n", 38, MSG_NOSIGNAL);
-            for (const std::string& piece : pieces) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(30));
-                send(c, piece.data(), piece.size(), MSG_NOSIGNAL);
-            }
-            shutdown(c, SHUT_WR);  // then the rest of the request, until the client closes
+            std::string in, reply = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body;
+            for (ssize_t n; in.find("\r\n\r\n") == std::string::npos && (n = recv(c, buf, sizeof buf, 0)) > 0;) in.append(buf, size_t(n));
+            send(c, reply.data(), reply.size(), MSG_NOSIGNAL), shutdown(c, SHUT_WR);  // then the rest of the request
             for (ssize_t n; (n = recv(c, buf, sizeof buf, 0)) > 0;) in.append(buf, size_t(n));
             got.push_back(in.substr(0, in.find(" HTTP/")) + "|" + in.substr(in.find("\r\n\r\n") + 4));
         }
     }) {}
     ~Responder() { stop(), close(fd); }
-    V stop() {
-        if (thread.joinable()) shutdown(fd, SHUT_RDWR), thread.join();
-        return got;
-    }
+    V stop() { return thread.joinable() ? (shutdown(fd, SHUT_RDWR), thread.join(), got) : got; }
     std::string url;
     int fd;
     V got;
@@ -67,16 +57,10 @@ protected:
     void SetUp() override {
         World::SetUp();
         panelText = Text(64, 160, worldfix::plainSprite(96, 8, 8), "", 448, 12, 0);
-        memset(fakeKeys, 0, sizeof fakeKeys), memset(&event, 0, sizeof event);
-        keys = fakeKeys;
-        nick.clear(), lastKey = 0;
+        memset(fakeKeys, 0, sizeof fakeKeys), memset(&event, 0, sizeof event), keys = fakeKeys, nick.clear(), lastKey = 0;
         if (!curl) curl = curl_easy_init();
     }
-    static void key(SDLKey k, bool down) {
-        event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-        event.key.keysym.sym = k;
-        fakeKeys[k] = down;
-    }
+    static void key(SDLKey k, bool down) { event.type = down ? SDL_KEYDOWN : SDL_KEYUP, event.key.keysym.sym = k, fakeKeys[k] = down; }
     // Runs n frames of a screen; after each, "sub-state|panel text" of the screen then current.
     static V frames(void (*frame)(), int n) {
         V out;
@@ -92,21 +76,17 @@ std::string endText(int flies, int seconds, const std::string& tail) {
 
 TEST_F(Scores, NickTakesEachPressOnceWithinItsCharactersAndLength) {
     auto tap = [](int32_t key, bool shift) { nickEntry(true, key, shift, false), nickEntry(false, 0, shift, false); };
-    const struct { int32_t key; bool shift; const char* want; } rows[] = {
-        {'k', false, "k"}, {'a', true, "kA"}, {'-', true, "kA_"}, {'-', false, "kA_"}, {'7', false, "kA_7"},
-        {'5', true, "kA_75"}, {' ', false, "kA_75"}, {'=', true, "kA_75"}, {SDLK_KP1, false, "kA_75"},
-        {SDLK_BACKSPACE, false, "kA_7"}};
+    const struct { int32_t key; bool shift; const char* want; } rows[] = {{'k', false, "k"}, {'a', true, "kA"}, {'-', true, "kA_"},
+        {'-', false, "kA_"}, {'7', false, "kA_7"}, {'5', true, "kA_75"}, {' ', false, "kA_75"}, {'=', true, "kA_75"},
+        {SDLK_KP1, false, "kA_75"}, {SDLK_BACKSPACE, false, "kA_7"}};
     for (const auto& r : rows) {
         tap(r.key, r.shift);
         EXPECT_EQ(nick, r.want) << "key " << r.key;
     }
     for (int i = 0; i < 5; i++) tap(SDLK_BACKSPACE, false);
-    EXPECT_TRUE(nick.empty());
-    EXPECT_FALSE(nickEntry(true, SDLK_RETURN, false, true)) << "an empty nick is not sent";
+    EXPECT_TRUE(nick.empty() && !nickEntry(true, SDLK_RETURN, false, true)) << "an empty nick is not sent";
     nickEntry(true, 'k', false, false), nickEntry(true, 'k', false, false);  // the same press, still the frame's event
-    nickEntry(false, 0, false, false), nickEntry(true, 'k', false, false);
-    nickEntry(true, 'o', false, false);  // another key without a release between
-    EXPECT_EQ(nick, "kko");
+    nickEntry(false, 0, false, false), nickEntry(true, 'k', false, false), nickEntry(true, 'o', false, false);  // no release between
     for (int i = 0; i < 30; i++) tap('a' + i % 26, false);
     EXPECT_EQ(nick, "kkoabcdefghijklmnopqrstuvwxyzab");
     EXPECT_TRUE(nickEntry(true, SDLK_RETURN, false, true));
@@ -137,8 +117,7 @@ TEST_F(Scores, TableShowsTenRowsAtMostWithTheTimeInWholeSeconds) {
     std::string file, want = "Czas:\n";  // record i: nick "ni", i seconds and 61 frames
     for (int i = 1; i <= 25; i++) file += "n" + std::to_string(i) + " 1 " + std::to_string(i * 62 + 61) + " ";
     for (int i = 25; i > 15; i--) want += std::to_string(i) + ".\t n" + std::to_string(i) + "\t " + std::to_string(i) + "\n";
-    testutil::writeFile("t.txt", file);
-    h.load("t.txt");
+    testutil::writeFile("t.txt", file), h.load("t.txt");
     EXPECT_EQ(tableText(h, false), want);
 }
 
@@ -160,22 +139,21 @@ TEST_F(Scores, RoundEndPostsTheSignedScoreAgainOnEnterThenTheTableIsFetchedByGet
     close(listenLoopback(&dead));
     scoreServer = dead.c_str();
     startRoundEnd();
-    kills = INT32_MAX, roundTicks = INT32_MAX - 1;  // the longest text fits
-    const std::string name(31, 'Z'), sending = endText(kills, roundTicks / 60, "Wysylanie wyniku...");
+    kills = INT32_MAX, roundTicks = INT32_MAX - 1, nick = std::string(31, 'Z');  // the longest text fits
+    const std::string sending = endText(kills, roundTicks / 60, "Wysylanie wyniku...");
     const std::string failed = endText(kills, roundTicks / 60, "Nie udalo sie wyslac. Wyslac ponownie? (Enter/Escape)");
-    nick = name;
     key(SDLK_RETURN, true);
-    EXPECT_EQ(frames(roundEndFrame, 1), (V{at(EndSending, endText(kills, roundTicks / 60, "Wpisz nick: " + name))}));
+    EXPECT_EQ(frames(roundEndFrame, 1), (V{at(EndSending, endText(kills, roundTicks / 60, "Wpisz nick: " + nick))}));
     key(SDLK_RETURN, false);
     EXPECT_EQ(frames(roundEndFrame, 4), (V{at(EndPost, sending), at(EndFailed, sending), at(EndFailed, failed), at(EndFailed, failed)}));
-    Responder server({"Kot 12 3600", " pies 7 1800"});
+    Responder server("Kot 12 3600 pies 7 1800");
     scoreServer = server.url.c_str();
     key(SDLK_RETURN, true);
     EXPECT_EQ(frames(roundEndFrame, 4), (V{at(EndSending, failed), at(EndPost, sending), at(EndSent, sending),
                                            at(ScoresStart, endText(0, 0, "Wyslano."))}));
     EXPECT_EQ(gameState, StateScores);
     frames(scoresFrame, 2);
-    EXPECT_EQ(server.stop(), (V{"POST /bzykolot4.php|" + scoreBody(INT32_MAX, name, INT32_MAX - 1), "GET /bzykolot4.wtf|"}));
+    EXPECT_EQ(server.stop(), (V{"POST /bzykolot4.php|" + scoreBody(INT32_MAX, nick, INT32_MAX - 1), "GET /bzykolot4.wtf|"}));
     EXPECT_EQ(testutil::readFile("dl.txt"), "Kot 12 3600 pies 7 1800");
 }
 
@@ -183,10 +161,9 @@ TEST_F(Scores, RoundEndPostsTheSignedScoreAgainOnEnterThenTheTableIsFetchedByGet
 // begins: its release must not toggle the view. Any later key does, unmapped
 // ones too, on release.
 TEST_F(Scores, ScoreScreenShowsByTimeAndTogglesOnRelease) {
-    Responder server({"a 1 620 b 5 1239"});
+    Responder server("a 1 620 b 5 1239");
     scoreServer = server.url.c_str();
-    startScores();
-    key(SDLK_RETURN, true);
+    startScores(), key(SDLK_RETURN, true);
     const std::string byTime = "Czas:\n02.\t b\t 19\n01.\t a\t 10\n", byFlies = "Muchy:\n02.\t b\t 5\n01.\t a\t 1\n";
     EXPECT_EQ(frames(scoresFrame, 6), (V{at(ScoresDownload, "Pobieranie wynikow..."), at(ScoresDownloaded, "Pobieranie wynikow..."),
                                          at(ScoresLoad, "Pobrano."), at(ScoresByTime, "Pobrano."), at(ScoresIdle, byTime),
