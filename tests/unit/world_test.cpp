@@ -277,8 +277,14 @@ TEST_F(World, ArmageddonRainsSeventySixMeteorsEachPassingOnInItsSixthUpdate) {
             EXPECT_TRUE(m->targetX >= 32 && m->targetX <= W - 33 && m->targetY >= 32 && m->targetY <= H - 33) << m->targetX << "," << m->targetY;
             EXPECT_NEAR(m->x + m->y, m->targetX + m->targetY, 0.01);  // on its target's diagonal
         }
-        for (Explosion* e : all<Explosion>())
-            if (e->timer == 31) e->damage == 0 ? void(++dust) : damages.push_back(e->damage);
+        for (Explosion* e : all<Explosion>()) {
+            if (e->timer != 31) continue;
+            e->damage == 0 ? void(++dust) : damages.push_back(e->damage);
+            const bool nearALanding = std::any_of(weapons.begin(), weapons.end(), [e](auto& w) {
+                auto* m = dynamic_cast<Armageddon*>(w.get());
+                return m && m->y >= m->targetY && std::abs(m->x - e->x) <= 24 && std::abs(m->y - e->y) <= 24; });
+            EXPECT_TRUE(nearALanding || e->damage) << "dust within 24 px of where a meteor landed";
+        }
     }
     ASSERT_TRUE(weapons.empty() && startWalk.size() == 75u);
     for (auto [gen, walk] : startWalk) EXPECT_EQ(walk, 5 * gen - 4) << gen;

@@ -38,9 +38,8 @@ inline void openScreen() {
     resetDirty();
 }
 
-// A sprite kept to the end of the process (the lists' destructors still read
-// it): `looks` animations of `frames` frames, w x h, hot spot in the middle or
-// at the corner; frame f of look k is the colour (k + 1, 16 * (f + 1), 0x80).
+// `looks` animations of `frames` frames, w x h, hot spot in the middle or at the
+// corner; frame f of look k is the colour (k + 1, 16 * (f + 1), 0x80).
 inline Sprite* paint(Sprite* s, int32_t looks, int32_t w, int32_t h, int32_t frames = 1, bool centred = true) {
     s->bitmap = SDL_CreateRGBSurface(SDL_SWSURFACE, w * frames, h * looks, 32, 0xff0000, 0xff00, 0xff, 0);
     for (int32_t k = 0; k < looks; ++k) {
@@ -53,6 +52,7 @@ inline Sprite* paint(Sprite* s, int32_t looks, int32_t w, int32_t h, int32_t fra
     return s;
 }
 
+// A painted sprite kept to the end of the process: the lists' destructors still read it.
 inline Sprite* makeSprite(int32_t looks, int32_t w, int32_t h, int32_t frames = 1, bool centred = true) {
     static auto* keep = new std::vector<std::unique_ptr<Sprite>>;
     return paint(keep->emplace_back(std::make_unique<Sprite>()).get(), looks, w, h, frames, centred);
@@ -90,9 +90,7 @@ inline std::map<std::string, int32_t> soundLength;  // converted length of each 
 
 // Busy mixer slots holding the sound `name`.
 inline int started(const std::string& name) {
-    int n = 0;
-    for (const SoundChannel& c : channels) n += c.pos < c.len && c.len == soundLength[name];
-    return n;
+    return int(std::count_if(channels, channels + kSoundChannels, [&](auto& c) { return c.pos < c.len && c.len == soundLength[name]; }));
 }
 
 inline void freeSlots() { for (SoundChannel& c : channels) c.pos = c.len; }
@@ -128,9 +126,7 @@ inline void putMouse(int32_t x, int32_t y) { SDL_WarpMouse(Uint16(x), Uint16(y))
 inline Mucha* liveFly(float x, float y, int32_t hp = 50) {
     auto f = std::make_unique<Mucha>(0, 0, 0, flySprite, gravity, drag);
     f->x = x, f->y = y, f->hp = hp, f->maxSpeed = 2;
-    Mucha* raw = f.get();
-    addFly(std::move(f));
-    return raw;
+    return addFly(std::move(f)) ? flies.back().get() : nullptr;
 }
 
 // Screen, sound pack (in a folder removed at exit) and sprites once per
@@ -140,20 +136,13 @@ protected:
     static void SetUpTestSuite() {
         openScreen();
         static const std::string dir = std::filesystem::absolute(testutil::tempDir("world")).string();
-        std::filesystem::create_directory(dir + "/data");
-        std::filesystem::current_path(dir);
+        std::filesystem::create_directory(dir + "/data"), std::filesystem::current_path(dir);
         std::atexit([] { std::error_code ignored; std::filesystem::remove_all(dir, ignored); });
-        const char* sounds[] = {"explosion00.wav", "flame.wav", "fireball.wav", "boing.wav",
-                                "drop.wav",        "flybuzz.wav", "hit.wav"};
+        const char* sounds[] = {"explosion00.wav", "flame.wav", "fireball.wav", "boing.wav", "drop.wav", "flybuzz.wav", "hit.wav"};
         std::vector<testutil::PackEntry> wavs;
         for (const char* name : sounds) wavs.push_back({name, tinyWav(48 + 8 * uint32_t(wavs.size()))});
         testutil::writePack("data/sfx.pkf", wavs);
-        for (const char* name : sounds) {
-            freeSlots();
-            PlaySound(name);
-            for (const SoundChannel& c : channels)
-                if (c.pos < c.len) soundLength[name] = c.len;
-        }
+        for (const char* name : sounds) freeSlots(), PlaySound(name), soundLength[name] = channels[0].len;
         const struct { const char* name; int32_t looks, w, h, frames; } looks[] = {
             {"wybuch01.bmp", 4, 128, 128, 4}, {"bzykolot.bmp", 3, 80, 80, 4}, {"granat.bmp", 2, 20, 20, 4},
             {"airstrike.bmp", 1, 12, 28, 4},  {"kurczak.bmp", 1, 64, 48, 4},  {"meteor.bmp", 1, 40, 40, 4},
