@@ -121,16 +121,6 @@ TEST_F(Scores, TableShowsTenRowsAtMostWithTheTimeInWholeSeconds) {
     EXPECT_EQ(tableText(h, false), want);
 }
 
-// A server that takes the request and stays silent is given up (the transfer
-// has a time limit), so the game does not freeze.
-TEST_F(Scores, SilentServerFailsTheDownload) {
-    std::string url;
-    const int silent = listenLoopback(&url);
-    scoreServer = url.c_str();
-    EXPECT_EQ(frames(scoresFrame, 3).back(), at(ScoresFailed, "Nie udalo sie pobrac wynikow."));
-    close(silent);
-}
-
 // The post waits a frame, so "Wysylanie wyniku..." is drawn first; a failed
 // post asks again. The table then comes by GET, though the handle still holds
 // the post's fields.
