@@ -22,8 +22,8 @@ using V = std::vector<std::string>;
 int listenLoopback(std::string* url) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
-    addr.sin_family = AF_INET, addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof addr;
+    addr.sin_family = AF_INET, addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     bind(fd, reinterpret_cast<sockaddr*>(&addr), len), listen(fd, 8), getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
     *url = "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
     return fd;
@@ -44,7 +44,7 @@ struct Responder {
     }) {}
     ~Responder() { stop(), close(fd); }
     V stop() { return thread.joinable() ? (shutdown(fd, SHUT_RDWR), thread.join(), got) : got; }
-    std::string url;
+    std::string url;  // then the socket, the requests and the thread, in this order
     int fd;
     V got;
     std::thread thread;
@@ -56,7 +56,7 @@ class Scores : public worldfix::World {
 protected:
     void SetUp() override {
         World::SetUp();
-        panelText = Text(64, 160, worldfix::plainSprite(96, 8, 8), "", 448, 12, 0);
+        panelText = Text(300, 200, worldfix::plainSprite(96, 8, 8), "", 448, 12, 0);
         memset(fakeKeys, 0, sizeof fakeKeys), memset(&event, 0, sizeof event), keys = fakeKeys, nick.clear(), lastKey = 0;
         if (!curl) curl = curl_easy_init();
     }
@@ -93,9 +93,8 @@ TEST_F(Scores, NickTakesEachPressOnceWithinItsCharactersAndLength) {
 }
 
 TEST_F(Scores, ResponseReplacesThenAppendsUpToOneMebibyte) {
-    testutil::writeFile("dl.txt", "old table");
     char a[] = "kot 12 ", b[] = "3600 pies";
-    beginResponse();
+    testutil::writeFile("dl.txt", "old table"), beginResponse();
     EXPECT_EQ(writeResponse(a, 1, 7, nullptr), 7u);
     EXPECT_EQ(writeResponse(b, 3, 3, nullptr), 9u);
     beginResponse();  // a transfer with no body leaves the file alone
@@ -113,12 +112,11 @@ TEST_F(Scores, ResponseReplacesThenAppendsUpToOneMebibyte) {
 
 TEST_F(Scores, TableShowsTenRowsAtMostWithTheTimeInWholeSeconds) {
     Hiscore h;
-    EXPECT_EQ(tableText(h, false), "Czas:\n");
-    std::string file, want = "Czas:\n";  // record i: nick "ni", i seconds and 61 frames
+    std::string file, want = "Czas:\n", none = tableText(h, false);  // record i: nick "ni", i seconds and 61 frames
     for (int i = 1; i <= 25; i++) file += "n" + std::to_string(i) + " 1 " + std::to_string(i * 62 + 61) + " ";
     for (int i = 25; i > 15; i--) want += std::to_string(i) + ".\t n" + std::to_string(i) + "\t " + std::to_string(i) + "\n";
     testutil::writeFile("t.txt", file), h.load("t.txt");
-    EXPECT_EQ(tableText(h, false), want);
+    EXPECT_EQ(none + "|" + tableText(h, false), "Czas:\n|" + want);
 }
 
 // The post waits a frame, so "Wysylanie wyniku..." is drawn first; a failed
@@ -126,9 +124,7 @@ TEST_F(Scores, TableShowsTenRowsAtMostWithTheTimeInWholeSeconds) {
 // the post's fields.
 TEST_F(Scores, RoundEndPostsTheSignedScoreAgainOnEnterThenTheTableIsFetchedByGet) {
     std::string dead;
-    close(listenLoopback(&dead));
-    scoreServer = dead.c_str();
-    startRoundEnd();
+    close(listenLoopback(&dead)), scoreServer = dead.c_str(), startRoundEnd();
     kills = INT32_MAX, roundTicks = INT32_MAX - 1, nick = std::string(31, 'Z');  // the longest text fits
     const std::string sending = endText(kills, roundTicks / 60, "Wysylanie wyniku...");
     const std::string failed = endText(kills, roundTicks / 60, "Nie udalo sie wyslac. Wyslac ponownie? (Enter/Escape)");
@@ -137,11 +133,10 @@ TEST_F(Scores, RoundEndPostsTheSignedScoreAgainOnEnterThenTheTableIsFetchedByGet
     key(SDLK_RETURN, false);
     EXPECT_EQ(frames(roundEndFrame, 4), (V{at(EndPost, sending), at(EndFailed, sending), at(EndFailed, failed), at(EndFailed, failed)}));
     Responder server("Kot 12 3600 pies 7 1800");
-    scoreServer = server.url.c_str();
-    key(SDLK_RETURN, true);
+    scoreServer = server.url.c_str(), key(SDLK_RETURN, true);
     EXPECT_EQ(frames(roundEndFrame, 4), (V{at(EndSending, failed), at(EndPost, sending), at(EndSent, sending),
                                            at(ScoresStart, endText(0, 0, "Wyslano."))}));
-    EXPECT_EQ(gameState, StateScores);
+    ASSERT_EQ(gameState, StateScores);
     frames(scoresFrame, 2);
     EXPECT_EQ(server.stop(), (V{"POST /bzykolot4.php|" + scoreBody(INT32_MAX, nick, INT32_MAX - 1), "GET /bzykolot4.wtf|"}));
     EXPECT_EQ(testutil::readFile("dl.txt"), "Kot 12 3600 pies 7 1800");
@@ -152,8 +147,7 @@ TEST_F(Scores, RoundEndPostsTheSignedScoreAgainOnEnterThenTheTableIsFetchedByGet
 // ones too, on release.
 TEST_F(Scores, ScoreScreenShowsByTimeAndTogglesOnRelease) {
     Responder server("a 1 620 b 5 1239");
-    scoreServer = server.url.c_str();
-    startScores(), key(SDLK_RETURN, true);
+    scoreServer = server.url.c_str(), startScores(), key(SDLK_RETURN, true);
     const std::string byTime = "Czas:\n02.\t b\t 19\n01.\t a\t 10\n", byFlies = "Muchy:\n02.\t b\t 5\n01.\t a\t 1\n";
     EXPECT_EQ(frames(scoresFrame, 6), (V{at(ScoresDownload, "Pobieranie wynikow..."), at(ScoresDownloaded, "Pobieranie wynikow..."),
                                          at(ScoresLoad, "Pobrano."), at(ScoresByTime, "Pobrano."), at(ScoresIdle, byTime),
@@ -166,6 +160,8 @@ TEST_F(Scores, ScoreScreenShowsByTimeAndTogglesOnRelease) {
     EXPECT_EQ(frames(scoresFrame, 2), (V{at(ScoresByFlies, byTime), at(ScoresIdle, byFlies)}));
     key(SDLK_RETURN, true), scoresFrame(), key(SDLK_RETURN, false);
     EXPECT_EQ(frames(scoresFrame, 2).back(), at(ScoresIdle, byTime));
+    worldfix::blank(), worldfix::resetDirty(), drawScorePanel();  // the panel 5 px around the text, hot spot in its middle
+    EXPECT_TRUE(worldfix::shown(34, 62).first == 0 && worldfix::shown(33, 62).first == -1 && worldfix::marked(295, 195, 345, 266));
 }
 
 }  // namespace

@@ -105,6 +105,10 @@ TEST_F(World, DeadFlyFallsWithoutItsStunClockShowingTheOddLooks) {
         f->vel.y = -0.2f, f->angle = angle, f->move();  // the fall brings it to about 0: the heading stays
         EXPECT_EQ(f->animIndex, want) << angle;
     }
+    Mucha bare(0, 10, 10, plainSprite(0), gravity, drag);
+    testutil::CaptureStdout cap;
+    bare.move();
+    EXPECT_EQ(cap.stop(), "FAIL: Mucha.move: Null Anim\n");
 }
 
 TEST_F(World, ExplosionHurtsFliesWithinSixtyThreePixelsForThirtyTwoUpdates) {
