@@ -19,10 +19,8 @@ TEST_F(World, ObjectShowsItsFramesAtItsSpeedFlooredThenFromItsLoopFrame) {
     const struct { int speed, override; std::vector<int> frames; } rows[] = {{100, 0, {0, 1, 2, 1, 2, 1}},
         {50, 0, {0, 0, 1, 1, 2, 2, 1}}, {200, 0, {1, 1, 2, 2, 2, 1}}, {100, 50, {0, 0, 1, 1}}};
     for (const auto& r : rows) {
-        Sprite* s = makeSprite(1, 4, 4, 3, false);
-        s->anims[0].speed = r.speed, s->anims[0].loopFrame = 1;
-        Object o(0, 0, 10, s, kZero, kZero);
-        o.x = 10.5f, o.animSpeed = uint8_t(r.override);
+        Object o(0, 0, 10, makeSprite(1, 4, 4, 3, false), kZero, kZero);
+        o.anim->speed = r.speed, o.anim->loopFrame = 1, o.x = 10.5f, o.animSpeed = uint8_t(r.override);
         std::vector<int> seen;
         for (size_t i = 0; i < r.frames.size(); ++i) o.draw(), seen.push_back(shown(10, 10).second);
         EXPECT_EQ(seen, r.frames) << r.speed << " " << r.override;
@@ -85,14 +83,13 @@ TEST_F(World, KnockedFlyFallsSpinningLosesItsSidewaysSpeedAndRecoversInPlace) {
         f->speed = 1.5f, f->stun(n);
         for (int i = 0; i < n; ++i) f->move();
         const float y = f->y;
-        EXPECT_TRUE(f->isStunned()) << n;
+        const bool still = f->isStunned();
         f->move();
-        EXPECT_TRUE(!f->isStunned() && f->vel.x == 0 && f->vel.y == 0 && f->y == y && f->speed == 1.5f) << n;
+        EXPECT_TRUE(still && !f->isStunned() && f->vel.x == 0 && f->vel.y == 0 && f->y == y && f->speed == 1.5f) << n;
     }
     for (unsigned seed : {1u, 2u, 3u}) {
         const int r = rolls(seed, 1)[0];
-        flies.front()->stun(-1);
-        EXPECT_EQ(flies.front()->stunTime, 40 + r % 40);
+        EXPECT_EQ((flies.front()->stun(-1), flies.front()->stunTime), 40 + r % 40);
     }
 }
 
@@ -107,8 +104,7 @@ TEST_F(World, DeadFlyFallsWithoutItsStunClockShowingTheOddLooks) {
     }
     Mucha bare(0, 10, 10, plainSprite(0), gravity, drag);
     testutil::CaptureStdout cap;
-    bare.move();
-    EXPECT_EQ(cap.stop(), "FAIL: Mucha.move: Null Anim\n");
+    EXPECT_EQ((bare.move(), cap.stop()), "FAIL: Mucha.move: Null Anim\n");
 }
 
 TEST_F(World, ExplosionHurtsFliesWithinSixtyThreePixelsForThirtyTwoUpdates) {
@@ -118,13 +114,11 @@ TEST_F(World, ExplosionHurtsFliesWithinSixtyThreePixelsForThirtyTwoUpdates) {
         {163.9f, 100, 50, 5, 40}, {100, 164, 50, 5, 50}, {36.1f, 100, 50, 5, 40}, {100, 100, 1, -7, 1}, {110, 100, 3, 5, -2},
         {100, 100, 1, 5, -4}};
     for (const auto& r : rows) {
-        clearObjects();
-        Mucha* fly = liveFly(r.x, r.y, r.hp);
+        Mucha* fly = (clearObjects(), liveFly(r.x, r.y, r.hp));
         blast(r.damage)->move(), weapons.front()->move();
         EXPECT_EQ(fly->hp, r.hpAfter) << r.x << "," << r.y << " damage " << r.damage;
     }
-    clearObjects(), freeSlots();
-    Explosion* e = blast(5);
+    Explosion* e = (clearObjects(), freeSlots(), blast(5));
     EXPECT_EQ(started("explosion00.wav"), 1);
     for (int u = 1; u <= 33; ++u) {
         blank(), resetDirty(), e->move();
