@@ -87,6 +87,8 @@ TEST_F(World, BumpingFliesBleedAlongTheirCourseAndAreStunnedOnlyOnScreen) {
         EXPECT_TRUE(p->sprite == findSprite("krew.bmp") && p->life == 49.0f);
         expectFlight(*p, r[k + 1] % 20 - 10, (r[k] % 20) / 10.0 + 0.5, 1);
     }
+    worldPass();
+    EXPECT_EQ(particles.size(), 10u) << "stunned, they bump no more";
     const struct { float x, y; bool bumps; } rows[] = {  // two still flies 1 apart; the first one's bump
         {0, 100, false}, {0.5f, 100, true}, {639.5f, 100, true}, {640, 100, false}, {100, 0, false}, {100, 0.5f, true}};
     for (const auto& row : rows) {
