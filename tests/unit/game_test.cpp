@@ -159,6 +159,10 @@ TEST_F(World, CrateRisesFromTheFlyAndIsPickedUpAfterThirtyFramesWithTenSparks) {
     EXPECT_EQ(std::make_tuple(d.x, d.y, d.pickupDelay), std::make_tuple(float(mouseX), float(mouseY - 1), 30));
     expectFlight(d, 90, (r[1] % 20) / 10.0 + 0.5);
     EXPECT_FALSE(cursorTouches(d)) << "under the cursor, not yet to be picked up";
+    const std::vector<Anim> looks = cursorSprite->anims;
+    const bool lookless = (cursorSprite->anims.clear(), drops.front().pickupDelay = 0, cursorTouches(d));
+    cursorSprite->anims = looks, drops.front().pickupDelay = 30;
+    EXPECT_FALSE(lookless) << "a cursor without looks catches nothing";
     ammo[kind] = 4;  // no upper limit
     for (int frame = 1; frame <= 31; ++frame) {
         worldPass();

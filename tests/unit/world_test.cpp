@@ -196,7 +196,7 @@ TEST_F(World, ConcreteCrushesFliesAndBouncesOffThemWhileFallingFast) {
 }
 
 TEST_F(World, AirstrikeDropsSevenBombsTenUpdatesApartExplodingAtTheCursorHeight) {
-    std::vector<std::tuple<int, int32_t, float>> releases, expected;  // walk of each bomb's first update, gen, x
+    std::vector<std::tuple<int, int32_t, float, float>> releases, expected;  // walk of each bomb's first update, gen, x, y
     std::vector<std::pair<int32_t, int32_t>> blasts;                  // damage, y
     auto strike = [&](int32_t cursorY, float flyX, float flyY) {
         clearObjects(), releases.clear(), blasts.clear();
@@ -204,12 +204,12 @@ TEST_F(World, AirstrikeDropsSevenBombsTenUpdatesApartExplodingAtTheCursorHeight)
         for (int f = 1; f <= 200; ++f) {
             weaponsWalk();
             for (Airstrike* a : all<Airstrike>())
-                if (a->timer == 1) releases.emplace_back(f, a->gen, a->x);
+                if (a->timer == 1) releases.emplace_back(f, a->gen, a->x, a->y);
             for (Explosion* e : all<Explosion>())
                 if (e->timer == 31) blasts.emplace_back(e->damage, int32_t(e->y));
         }
     };
-    for (int k = 0; k <= 6; ++k) expected.emplace_back(1 + 10 * k, k, 416.0f - 32 * k);
+    for (int k = 0; k <= 6; ++k) expected.emplace_back(1 + 10 * k, k, 416.0f - 32 * k, -48.0f + (5.0f + 0.04f));  // 48 px above
     for (int32_t cursorY : {400, 0}) {  // 0: the first bomb lands as it releases the next
         strike(cursorY, 60, 200);       // a fly far from every bomb and blast
         EXPECT_EQ(releases, expected) << cursorY;
@@ -289,6 +289,13 @@ TEST_F(World, BzykolotKillsWithinNinetySixPixelsGlowingEveryThirtyFiveUpdatesFor
         }
     }
     EXPECT_EQ(deepest, 3);
+    for (unsigned seed = 1; seed <= 30; ++seed) {  // the first glow's rolls: x, y, look; then one in ten spreads, late by 0-4
+        clearObjects(), mouseX = mouseY = 300, launchWeapon(KindBzykolot);
+        const std::vector<int> r = rolls(seed, 5);
+        all<Bzykolot>().front()->timer = 34, all<Bzykolot>().front()->move();
+        const auto copies = all<Bzykolot>();
+        EXPECT_TRUE(copies.size() == (r[3] % 10 == 0 ? 2u : 1u) && (copies.size() < 2 || copies[1]->timer == r[4] % 5)) << seed;
+    }
 }
 
 }  // namespace
