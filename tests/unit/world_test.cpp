@@ -188,7 +188,9 @@ TEST_F(World, ConcreteCrushesFliesAndBouncesOffThemWhileFallingFast) {
     const float fallY = c->y + c->vel.y + gravity.y;
     // The block's box is 288..352: 10 px flies at its edges, and a dead one.
     Mucha* at[] = {liveFly(283.5f, fallY, 1), liveFly(356.5f, fallY + 5), liveFly(357, fallY), liveFly(283, fallY), liveFly(300, fallY, 0)};
-    weaponsWalk();
+    const int32_t oldTop = int32_t(c->y) - 24;
+    resetDirty(), weaponsWalk();
+    EXPECT_TRUE(marked(288, oldTop, 64, 48) && marked(288, int32_t(c->y) - 24, 64, 48)) << "its old box and its new one";
     EXPECT_EQ(std::make_tuple(at[0]->hp, at[1]->hp, at[2]->hp, at[3]->hp, kills, started("boing.wav"), c->vel.y, particles.size()),
               std::make_tuple(0, 0, 50, 50, 2, 1, -2.0f, size_t{20}));
     for (int u = 0; u < 1000 && !c->finished; ++u) weaponsWalk();
