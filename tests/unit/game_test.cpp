@@ -1,82 +1,322 @@
-// The frame head (events and global keys) and the state dispatch, on the
-// dummy video driver.
-#include <gtest/gtest.h>
-
-#include <algorithm>
+// The game's rules over the world: the round (reset, spawning, the fly walk,
+// stings, blood and drops), the cursor, the arsenal and its ring, the menu and
+// the frame head.
+#include <cmath>
+#include <set>
+#include <tuple>
 
 #include "game/frame.h"
-#include "game/game.h"
-#include "media/dirty.h"
-#include "media/events.h"
-#include "media/sprite.h"
-#include "media/video.h"
+#include "game/roundend.h"
+#include "game/scorescreen.h"
+#include "world/bomb.h"
+#include "worldfix.h"
+
+using namespace worldfix;
 
 namespace {
 
-class FrameTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
-        ASSERT_NE(screen = SDL_SetVideoMode(320, 200, 32, 0), nullptr) << SDL_GetError();
-    }
-    static void TearDownTestSuite() { SDL_Quit(); }
-    void SetUp() override {
-        running = true;
-        fullUpdate = false;
-        gameState = StateMenu;
-    }
-    void TearDown() override {
-        std::fill(keys, keys + SDLK_LAST, 0);
-        sprites.clear();  // only looked-up names, no sprites
-    }
-};
+TEST_F(World, ResetStartsAFreshRoundWithThePointerAtTheCentre) {
+    health = 0, kills = roundTicks = ammo[2] = fireDelay = weaponDelay = 33;
+    selectedWeapon = hoverWeapon = menuChoice = 2, ringOpen = true;
+    liveFly(10, 10), putMouse(17, 19), resetRound();
+    EXPECT_EQ(std::vector<int>({gameState, health, kills, roundTicks, ammo[2], selectedWeapon, hoverWeapon, menuChoice,
+                                ringOpen, fireDelay, weaponDelay, mouseX, mouseY, int(flies.size())}),
+              std::vector<int>({StateMenu, 6, 0, 0, 0, -1, -1, -1, 0, -1, -1, W / 2, H / 2, 0}));
+}
 
-TEST_F(FrameTest, OneEventPerFrameAndLeftAltF4Quit) {
+TEST_F(World, FliesComeFromTheEdgesOftenerAsKillsGrowTougherAsTheRoundGoesOn) {
+    const std::pair<int, int> intervals[] = {{0, 60}, {4, 60}, {5, 59}, {249, 11}, {250, 10}, {5000, 10}};
+    for (auto [k, want] : intervals) EXPECT_EQ(spawnInterval(k), want) << k;
+    const struct { int tick, kills, hp; float maxSpeed; } rows[] = {  // tick: a multiple of the interval
+        {60, 0, 51, 2}, {600, 0, 60, 2}, {470, 69, 57, 2}, {460, 70, 57, 3}, {640, 140, 60, 4}, {10, 250, 50, 5}};
+    for (const auto& r : rows) {
+        clearObjects(), roundTicks = r.tick - 2, kills = r.kills, playFrame();
+        const bool early = !flies.empty();
+        playFrame();
+        ASSERT_TRUE(!early && flies.size() == 1) << r.tick;
+        EXPECT_TRUE(flies.back()->hp == r.hp && flies.back()->maxSpeed == r.maxSpeed && flies.back()->speed == 0 && !flies.back()->isStunned()) << r.tick;
+    }
+    std::set<int> edges;  // 0 top, 1 bottom, 2 left, 3 right: 32 px off the screen
+    for (unsigned seed = 1; seed <= 40; ++seed) {
+        srand(seed), spawnFly();
+        const Mucha& f = *flies.back();
+        const bool across = f.x >= 0 && f.x < W, down = f.y >= 0 && f.y < H;
+        edges.insert(across && f.y == -32 ? 0 : across && f.y == H + 32 ? 1 : down && f.x == -32 ? 2 : down && f.x == W + 32 ? 3 : 4);
+        EXPECT_TRUE(f.angle >= 0 && f.angle < 6.28f) << f.angle;
+    }
+    EXPECT_EQ(edges, (std::set<int>{0, 1, 2, 3}));
+}
+
+TEST_F(World, FlyOnTheCursorStingsOnceCountingTwiceAndTheLastStingEndsTheRound) {
+    Mucha* f = liveFly(322, 242);
+    const std::vector<int> r = rolls(3, 2);  // the hit: speed roll, then angle roll
+    cursorAnim = 2, worldPass();
+    EXPECT_TRUE(health == 5 && kills == 2 && f->getHP() <= 0 && !f->isStunned()) << "dead, handled in the next walk";
+    ASSERT_TRUE(started("hit.wav") == 1 && started("flybuzz.wav") == 1 && particles.size() == 1);
+    const Particle& hit = particles.front();  // the cursor's look thrown off
+    EXPECT_TRUE(hit.sprite == cursorSprite && hit.animIndex == 2 && hit.life == 199.0f && hit.x - hit.vel.x == 320);
+    expectFlight(hit, r[1] % 360, (r[0] % 20) / 10.0 + 0.5, 1);
+    worldPass();
+    EXPECT_TRUE(f->isStunned() && health == 5) << "a dead fly stings no more";
+    clearObjects(), health = 1, roundTicks = 100, kills = 0;  // the last sting: every fly is beaten, the round ends next frame
+    Mucha* b = (liveFly(322, 242), liveFly(100, 100));
+    worldPass();
+    EXPECT_TRUE(health == 0 && kills == 2 + 1 && b->getHP() == 0 && b->isStunned()) << "the sting's two and the fly after it";
+    playFrame(), worldPass();
+    EXPECT_TRUE(gameState == StateRoundEnd && roundTicks == 100 && kills == 3) << "no fly is counted twice";
+}
+
+TEST_F(World, CursorTouchesAFlyWithItsCurrentLookStrictly) {
+    Mucha probe(0, 0, 0, flySprite, gravity, drag);
+    cursorSprite->anims[1].h = 60, putMouse(100, 100);
+    const struct { int look; float x; bool hit; } rows[] = {  // the fly's top at 125 is below look 0
+        {0, 105, false}, {1, 105, true}, {1, 117, false}, {1, 116.9f, true}, {1, 95, false}, {1, 95.1f, true}};
+    for (const auto& r : rows) {
+        cursorAnim = r.look, probe.x = r.x, probe.y = 130;
+        EXPECT_EQ(cursorTouchesFly(probe), r.hit) << r.look << " " << r.x;
+    }
+}
+
+TEST_F(World, BumpingFliesBleedAlongTheirCourseAndAreStunnedOnlyOnScreen) {
+    Mucha *a = liveFly(320, 100), *b = liveFly(320, 104), *lone = liveFly(500, 100);  // a and b head straight down
+    const std::vector<int> r = rolls(3, 22);  // for each fly five pairs (speed, spread), then its stun
+    putMouse(320, 400), a->speed = b->speed = 2, a->maxSpeed = b->maxSpeed = 0, worldPass();
+    ASSERT_TRUE(health == 6 && kills == 0 && a->isStunned() && b->isStunned() && !lone->isStunned() && particles.size() == 10);
+    auto p = particles.begin();
+    for (int i = 0, k = 0; i < 10; ++i, ++p, k = 2 * i + (i >= 5)) {  // along the course: atan2(vel.x, vel.y), 0 is down
+        EXPECT_TRUE(p->sprite == findSprite("krew.bmp") && p->life == 49.0f);
+        expectFlight(*p, r[k + 1] % 20 - 10, (r[k] % 20) / 10.0 + 0.5, 1);
+    }
+    worldPass();
+    EXPECT_EQ(particles.size(), 10u) << "stunned, they bump no more";
+    const struct { float x, y; bool bumps; } rows[] = {  // two still flies 1 apart; the first one's bump
+        {0, 100, false}, {0.5f, 100, true}, {639.5f, 100, true}, {640, 100, false}, {100, 0, false}, {100, 0.5f, true}};
+    for (const auto& row : rows) {
+        Mucha* first = (clearObjects(), liveFly(row.x, row.y));
+        liveFly(row.x + 1, row.y)->maxSpeed = first->maxSpeed = 0, worldPass();
+        EXPECT_EQ(first->isStunned(), row.bumps) << row.x << "," << row.y;
+    }
+}
+
+TEST_F(World, DeadFlyLeavesAtMostOneCrateAndFallsAwayBelowTheScreen) {
+    size_t crates = 0;
+    for (unsigned seed = 1; seed <= 20; ++seed) {
+        clearObjects(), putMouse(10, 470), liveFly(300, 100, 0), srand(seed);
+        for (int i = 0; i < 30; ++i) worldPass();
+        EXPECT_LE(drops.size(), 1u) << seed;
+        crates += drops.size();
+    }
+    clearObjects(), liveFly(100, H + 64, 0)->stun(-1), worldPass();  // exactly h + 64 moves on
+    const size_t left = flies.size();
+    worldPass();
+    EXPECT_TRUE(crates > 0 && left == 1 && flies.empty());
+}
+
+TEST_F(World, ParticlesLiveTheirLifeEndingOnceAndCratesWaitBelowTheScreen) {
+    // 0: flying (speed 1, so frameTime counts the draws); 1: ending, 5 frames; 2: would match at life 2 if switched twice.
+    Sprite* s = makeSprite(3, 4, 4, 5);
+    s->anims[0].speed = 1, s->anims[2].frames = 3, addParticle(Particle(s, 100, 100, kZero, kZero, 0, 0, 20));
+    const Particle& p = particles.front();
+    std::vector<int> seen;  // 10 * look + frame
+    for (int i = 0; i < 20; ++i) worldPass(), seen.push_back(10 * p.animIndex + p.frame);
+    seen.erase(seen.begin(), seen.begin() + 14);
+    worldPass();
+    EXPECT_TRUE(seen == (std::vector<int>{0, 10, 11, 12, 13, 14}) && particles.empty()) << "switched at life 4; gone in walk 21";
+    addParticle(Particle(plainSprite(1), 100, H + 32, kZero, kZero, 0, 0, 50));
+    addDrop(WeaponDrop(plainSprite(1), 100, H + 32, kZero, kZero, 0, 0, 50)), worldPass();  // exactly h + 32 stays
+    ASSERT_EQ(particles.size() + drops.size(), 2u);
+    particles.front().y = drops.front().y = H + 32.5f, worldPass();
+    EXPECT_TRUE(particles.empty() && drops.empty());
+}
+
+TEST_F(World, DropTableGivesRareKindsByStock) {
+    // Held Bzykolots and concretes, the roll, the kind: a Bzykolot held, its rolls fall through; two concretes, theirs.
+    const struct { int32_t bzykolots, concretes, r, kind; } rows[] = {{0, 0, 1, KindBzykolot}, {0, 0, 2, KindConcrete},
+        {0, 0, 4, KindConcrete}, {0, 0, 5, KindArmageddon}, {0, 0, 9, KindArmageddon}, {0, 0, 10, KindAirstrike},
+        {0, 0, 19, KindAirstrike}, {0, 0, 20, KindFlame}, {0, 0, 39, KindFlame}, {0, 0, 40, KindBomb}, {0, 0, 69, KindBomb},
+        {0, 0, 70, -1}, {1, 0, 0, KindConcrete}, {1, 1, 1, KindConcrete}, {1, 2, 0, KindArmageddon}, {0, 2, 4, KindArmageddon},
+        {0, 2, 1, KindBzykolot}};
+    for (const auto& row : rows) {
+        ammo[KindBzykolot] = row.bzykolots, ammo[KindConcrete] = row.concretes;
+        EXPECT_EQ(dropKind(row.r), row.kind) << "r " << row.r << " held " << row.bzykolots << "," << row.concretes;
+    }
+    resetArsenal(), roundTicks = 3000;  // rarer as the round goes on: the roll is taken % (150 + roundTicks / 30)
+    for (unsigned seed = 1; seed <= 40; ++seed) {
+        const int32_t kind = dropKind(rolls(seed, 1)[0] % 250);
+        drops.clear(), dropRoll(100.5f, 100.5f);
+        EXPECT_EQ(drops.empty() ? -1 : drops.front().weaponType, kind) << seed;
+    }
+}
+
+TEST_F(World, CrateRisesFromTheFlyAndIsPickedUpAfterThirtyFramesWithTenSparks) {
+    cursorSprite->anims[0] = Anim{1, 0, 0, 200, 200, 100, 100, 100, 0};  // keeps the bobbing crate under it
+    std::vector<int> r;
+    for (unsigned seed = 22; r.empty() || r[0] % 150 >= 70; ++seed) r = rolls(seed, 22);
+    cursorAnim = 10, dropRoll(mouseX + 0.9f, mouseY - 0.9f);  // look 10 is not the one that catches
+    ASSERT_EQ(drops.size(), 1u);
+    const WeaponDrop& d = drops.front();
+    const int32_t kind = d.weaponType;
+    EXPECT_EQ(std::make_tuple(d.x, d.y, d.pickupDelay), std::make_tuple(float(mouseX), float(mouseY - 1), 30));
+    expectFlight(d, 90, (r[1] % 20) / 10.0 + 0.5);
+    EXPECT_FALSE(cursorTouches(d)) << "under the cursor, not yet to be picked up";
+    const std::vector<Anim> looks = cursorSprite->anims;
+    const bool lookless = (cursorSprite->anims.clear(), drops.front().pickupDelay = 0, cursorTouches(d));
+    cursorSprite->anims = looks, drops.front().pickupDelay = 30;
+    EXPECT_FALSE(lookless) << "a cursor without looks catches nothing";
+    ammo[kind] = 4;  // no upper limit
+    for (int frame = 1; frame <= 31; ++frame) {
+        worldPass();
+        ASSERT_EQ(ammo[kind], frame <= 30 ? 4 : 5) << frame;
+    }
+    EXPECT_EQ(std::make_tuple(drops.size(), started("drop.wav"), particles.size()), std::make_tuple(0u, 1, 10u));
+    auto p = particles.begin();
+    for (int i = 2; i < 22; i += 2, ++p) expectFlight(*p, r[i + 1] % 360, (r[i] % 20) / 10.0 + 0.5);
+}
+
+TEST_F(World, HeldClickBlastsEverySixtyTwoFramesButNotWhileTheRingIsOpen) {
+    std::vector<int> shots;
+    for (int frame = 1; frame <= 200; ++frame) {
+        const size_t before = weapons.size();
+        fireStep(true), delayStep();
+        if (weapons.size() != before) shots.push_back(frame);
+    }
+    const Explosion* blast = all<Explosion>().back();
+    EXPECT_TRUE(shots == (std::vector<int>{1, 63, 125, 187}) && blast->damage == 5 && blast->x == mouseX && blast->y == mouseY && started("explosion00.wav") == 4);
+    clearObjects(), fireDelay = 0, ringOpen = true, fireStep(true);
+    EXPECT_EQ(std::make_pair(weapons.size(), fireDelay), std::make_pair(0ul, 0));
+    ammo[KindBomb] = 2, selectedWeapon = hoverWeapon = KindBomb, fireDelay = 40, fireStep(true);  // armed: fires at once
+    EXPECT_EQ(std::make_tuple(all<Bomb>().size(), ammo[KindBomb], fireDelay, weaponDelay, selectedWeapon, hoverWeapon, ringOpen),
+              std::make_tuple(1u, 1, 62, 125, -1, -1, false));
+}
+
+// One ring frame on a black screen; returns the look shown at icon i's centre.
+int ringFrame(bool right, bool left, int32_t i = 0) {
+    blank(), ringStep(right, left);
+    int32_t ix, iy;
+    return ringIconAt(i, ringX, ringY, ix, iy), shown(ix, iy).first;
+}
+
+TEST_F(World, RingOpensAtTheCursorFollowsItWithinFortyPixelsAndShowsTheHudLine) {
+    kills = 7, roundTicks = 620;
+    const struct { int dx, dy, ringDx, ringDy; } rows[] = {
+        {40, -40, 0, 0}, {-40, 40, 0, 0}, {41, 0, 1, 0}, {-41, 0, -1, 0}, {0, 41, 0, 1}, {0, -55, 0, -15}};
+    for (const auto& r : rows) {
+        ringOpen = false, putMouse(W / 2, H / 2), ringFrame(true, false);
+        mouseX += r.dx, mouseY += r.dy, resetDirty();
+        EXPECT_EQ(ringFrame(true, false, 0), 0) << "no stock: the plain look";
+        EXPECT_EQ(std::make_pair(ringX, ringY), std::make_pair(W / 2 + r.ringDx, H / 2 + r.ringDy)) << r.dx << "," << r.dy;
+        EXPECT_TRUE(marked(W / 2 - 56, H / 2 - 56, 112, 144) && marked(ringX - 56, ringY - 56, 112, 144));  // the ring and its line
+    }
+    EXPECT_EQ(hudText.text, "007    010");
+    blank(), ringStep(true, false);  // icon 0 straight below the centre, icon 3 straight above: 30 px each
+    EXPECT_TRUE(shown(ringX, ringY + 40 + 14).first == 0 && shown(ringX, ringY + 40 + 15).first == -1);
+    EXPECT_TRUE(shown(ringX - 15, ringY - 40).first == 0 && shown(ringX - 16, ringY - 40).first == -1);
+    for (bool closing : {true, false}) {  // a full update once, as the ring shuts
+        fullUpdate = false, ringFrame(false, false);
+        EXPECT_EQ(std::make_pair(ringOpen, fullUpdate), std::make_pair(false, closing));
+    }
+}
+
+TEST_F(World, RingArmsOnPressAndReleaseOnTheSameAvailableIconItsEdgesIncluded) {
+    // Opened at the centre; pressed at an icon + (dx, dy), held there moved by heldDy, released on an icon.
+    // Each edge of the box of icons 0 and 3 (the others lie beyond the ring's pull), just outside, moved off
+    // while held, released on another icon, no stock.
+    const int32_t B = KindBomb, A = KindArmageddon, F = KindFlame, C = KindConcrete;
+    const struct { int32_t stocked, press, dx, dy, heldDy, release, hover, armed; } rows[] = {{B, B, 15, 0, 0, B, B, B},
+        {B, B, -15, 0, 0, B, B, B}, {B, B, 0, -15, 0, B, B, B}, {A, A, 0, 15, 0, A, A, A}, {B, B, 16, 0, 0, B, -1, -1},
+        {B, B, -16, 0, 0, B, -1, -1}, {B, B, 0, -16, 0, B, -1, -1}, {A, A, 0, 16, 0, A, -1, -1}, {B, B, 0, 0, -16, B, B, -1},
+        {F, F, 0, 0, 0, B, F, -1}, {F, C, 0, 0, 0, C, -1, -1}};
+    auto moveTo = [](int32_t icon, int32_t dx, int32_t dy) { ringIconAt(icon, ringX, ringY, mouseX, mouseY), mouseX += dx, mouseY += dy; };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.press << " " << row.dx << "," << row.dy << "," << row.heldDy);
+        resetArsenal(), weaponDelay = 0, ammo[row.stocked] = 1, mouseX = W / 2, mouseY = H / 2;
+        ringFrame(true, false), moveTo(row.press, row.dx, row.dy);
+        EXPECT_EQ(std::make_pair(ringFrame(true, true, row.press), hoverWeapon), std::make_pair(row.hover >= 0 ? 2 : row.stocked == row.press, row.hover));
+        moveTo(row.press, row.dx, row.dy + row.heldDy), ringFrame(false, true);  // right up, a pressed icon held
+        EXPECT_EQ(ringOpen, row.hover >= 0);
+        moveTo(row.release, row.dx, row.dy), ringFrame(true, false);
+        const int32_t armed = selectedWeapon;
+        ringFrame(true, false);  // armed: the right button no longer opens the ring
+        EXPECT_EQ(std::make_pair(armed, ringOpen), std::make_pair(row.armed, row.armed < 0));
+    }
+}
+
+TEST_F(World, ConcreteDelaysTheRingForNineHundredThirtySevenFramesWithARisingMoteEach) {
+    const std::vector<int> r = rolls(31, 3);
+    ammo[KindConcrete] = 2, ammo[KindBomb] = 1, selectedWeapon = KindConcrete;
+    fireStep(true), delayStep();  // frame F: the shot, then the frame's delay step and ring
+    const Particle& mote = particles.front();  // speed, y and x rolls
+    ASSERT_TRUE(particles.size() == 1 && mote.x == mouseX + 4 + r[2] % 4 && mote.y == mouseY + 9 + r[1] % 6);
+    expectFlight(mote, 90, (r[0] % 20) / 10.0 + 0.5);
+    for (int f = 0; f <= 935; ++f) {
+        if (f > 0) delayStep();
+        ASSERT_EQ(ringFrame(true, false, KindBomb) + ringFrame(true, false, KindConcrete), 0) << "F + " << f;
+    }
+    delayStep();  // F + 936; then no mote once the delay is over
+    const int looks = ringFrame(true, false, KindBomb) * 100 + ringFrame(true, false, KindConcrete) * 10 + ringFrame(true, false, KindFlame);
+    delayStep();
+    EXPECT_TRUE(looks == 110 && particles.size() == 937u) << looks;
+}
+
+TEST_F(World, MovingMouseLeavesATrailWithTheCursorsLook) {
+    cursorHead();
+    ASSERT_TRUE(marked(W / 2, H / 2, 12, 24) && particles.empty()) << "a still mouse leaves none";
+    cursorAnim = 4, SDL_WarpMouse(330, 240), SDL_PumpEvents(), cursorHead();
+    ASSERT_EQ(particles.size(), 1u);
+    EXPECT_TRUE(particles.back().x == 320.0f && particles.back().animIndex == 4 && particles.back().life == 20.0f && marked(330, 240, 12, 24));
+    expectFlight(particles.back(), 0, 2);
+    leaveTrail(330, 240, 327, 236);  // 5 px up and left
+    expectFlight(particles.back(), 126.93, 1);  // atan2 in the game's own degrees
+    const struct { int hp, half, count, want; } looks[] = {{6, 6, 12, 0}, {1, 6, 12, 10}, {0, 6, 12, 10}, {6, 7, 14, 2}};
+    for (const auto& l : looks) EXPECT_EQ(cursorLook(l.hp, l.half, l.count), l.want) << l.hp;
+}
+
+TEST_F(World, MenuButtonsAreHalfOpenBoxesAndTheOneHeldLastActsOnRelease) {
+    const int hw = W / 2, hh = H / 2, top = hh - 95;
+    const struct { int dx, y, want; } boxes[] = {  // rows top..hh-1; start, scores and quit
+        {-60, top, 0},  {-60, top - 1, -1}, {-60, hh - 1, 0}, {-60, hh, -1}, {-80, top, -1}, {-79, top, 0}, {-49, top, 0},
+        {-48, top, -1}, {-16, top, -1}, {-15, top, 1}, {15, top, 1}, {16, top, -1}, {48, top, -1},  {49, top, 2},
+        {79, top, 2},   {80, top, -1}};
+    for (const auto& b : boxes) EXPECT_EQ(menuHit(hw + b.dx, b.y, hw, hh), b.want) << b.dx << "," << b.y;
+    // Dragged off start (released over it too late), moved onto start while held, scores, quit.
+    const struct { std::vector<int> heldDx; int releaseDx; GameState state; bool running, full; } rows[] = {
+        {{-60, 300}, -60, StateMenu, true, false}, {{300, -60}, 300, StatePlay, true, true}, {{0}, 0, StateScores, true, true},
+        {{60}, 60, StateMenu, false, false}};
+    for (const auto& r : rows) {
+        gameState = StateMenu, running = true, health = 0, menuChoice = -1, scoresState = ScoresLoad;
+        for (int dx : r.heldDx) menuInput(true, hw + dx, hh - 10);
+        fullUpdate = false, menuInput(false, hw + r.releaseDx, hh - 10);
+        EXPECT_EQ(std::make_tuple(gameState, running, fullUpdate, health, scoresState),
+                  std::make_tuple(r.state, r.running, r.full, r.state == StatePlay ? 6 : 0,
+                                  r.state == StateScores ? ScoresStart : ScoresLoad)) << r.releaseDx;
+        EXPECT_TRUE(!r.full || menuChoice == -1) << r.releaseDx;
+    }
+    gameState = StateMenu, menuChoice = -1, resetDirty(), blank(), menuFrame();  // start, scores and quit, none held
+    EXPECT_TRUE(shown(hw - 64, hh - 1) == std::make_pair(0, 0) && shown(hw, hh - 1) == std::make_pair(0, 0) &&
+                shown(hw + 64, hh - 1) == std::make_pair(0, 0) && shown(hw - 32, hh - 1).first == -1 && marked(hw - 80, hh - 96, 160, 96));
+}
+
+TEST_F(World, FrameTakesOneEventAndHandlesLeftAltF4AndEscape) {
+    for (SDL_Event e{}; SDL_PollEvent(&e);) {}
     SDL_Event e{};
-    e.type = SDL_VIDEOEXPOSE;
-    ASSERT_EQ(SDL_PushEvent(&e), 0);
-    e.type = SDL_QUIT;
-    ASSERT_EQ(SDL_PushEvent(&e), 0);
-    frameHead();
-    EXPECT_TRUE(fullUpdate);
-    EXPECT_TRUE(running);
+    e.type = SDL_VIDEOEXPOSE, SDL_PushEvent(&e), e.type = SDL_QUIT, SDL_PushEvent(&e), frameHead();
+    EXPECT_TRUE(fullUpdate && running);
     frameHead();
     EXPECT_FALSE(running);
-
-    running = true;
-    keys[SDLK_F4] = 1;
-    keys[SDLK_RALT] = 1;
-    frameHead();
+    running = true, keys[SDLK_F4] = keys[SDLK_RALT] = 1, frameHead();
     EXPECT_TRUE(running) << "F4 alone or with right Alt";
-    keys[SDLK_LALT] = 1;
-    frameHead();
+    keys[SDLK_LALT] = 1, frameHead();
     EXPECT_FALSE(running);
-}
-
-TEST_F(FrameTest, EscapeReturnsToTheMenuExceptInARound) {
-    keys[SDLK_ESCAPE] = 1;
-    gameState = StateScores;
-    frameHead();
-    EXPECT_EQ(gameState, StateMenu);
-    EXPECT_TRUE(fullUpdate);
-
-    fullUpdate = false;
-    gameState = StatePlay;
-    frameHead();
-    EXPECT_EQ(gameState, StatePlay);
-    EXPECT_FALSE(fullUpdate);
-}
-
-TEST_F(FrameTest, UnknownStateBecomesTheMenuWithoutRunningABlock) {
-    for (int32_t bad : {4, -1, 1000}) {
-        gameState = static_cast<GameState>(bad);
-        dispatchState();
+    keys[SDLK_F4] = keys[SDLK_RALT] = keys[SDLK_LALT] = 0, keys[SDLK_ESCAPE] = 1;
+    for (GameState s : {StateScores, StateRoundEnd, StatePlay}) {
+        gameState = s, fullUpdate = false, frameHead();
+        EXPECT_EQ(std::make_pair(gameState, fullUpdate), std::make_pair(s == StatePlay ? s : StateMenu, s != StatePlay));
+    }
+    keys[SDLK_ESCAPE] = 0;
+    for (int32_t bad : {4, -1}) {
+        gameState = GameState(bad), dispatchState();
         EXPECT_EQ(gameState, StateMenu);
     }
-    // The menu block looks its buttons up, leaving their names behind.
-    EXPECT_TRUE(sprites.empty());
-    dispatchState();
-    EXPECT_EQ(sprites.count("menu_start.bmp"), 1u);
 }
 
 }  // namespace

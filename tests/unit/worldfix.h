@@ -1,115 +1,169 @@
-// Shared set-up for the world, round and menu tests: a dummy-driver screen and
-// hand-made sprites, so no pack is needed.
+// A small world for the world and game tests: a dummy-driver screen read back
+// pixel by pixel, hand-made sprites under the names the game looks up, and a
+// sound pack whose WAVs differ in length, so a busy mixer slot (none drains
+// without an audio device) tells which sound started.
 #pragma once
 #include <SDL/SDL.h>
+#include <gtest/gtest.h>
+
 #include <algorithm>
-#include <cstdint>
-#include <memory>
-#include <vector>
+#include <filesystem>
+#include <map>
 
 #include "game/arsenal.h"
 #include "game/cursor.h"
 #include "game/game.h"
 #include "game/menu.h"
 #include "game/round.h"
-#include "game/roundend.h"
-#include "game/scorescreen.h"
 #include "media/dirty.h"
 #include "media/events.h"
+#include "media/sound.h"
 #include "media/sprite.h"
 #include "media/video.h"
+#include "testutil.h"
 #include "world/objects.h"
 #include "world/weapon.h"
 
 namespace worldfix {
 
-constexpr int kScreenW = 640, kScreenH = 480;
+constexpr int W = 640, H = 480;
 const Vec2 kZero{0.0f, 0.0f};
 
-inline void resetDirty() {
-    dirtyCount = 0;
-    fullUpdate = false;
-}
+inline void resetDirty() { dirtyCount = 0, fullUpdate = false; }
 
 // Once per process.
 inline void openScreen() {
-    if (screen == nullptr) {
-        SDL_Init(SDL_INIT_VIDEO);
-        screen = SDL_SetVideoMode(kScreenW, kScreenH, 32, SDL_SWSURFACE);
-    }
-    if (dirtyRects.empty()) dirtyRects.resize(maxUpdates = 1000);
+    if (screen == nullptr) SDL_Init(SDL_INIT_VIDEO), screen = SDL_SetVideoMode(W, H, 32, SDL_SWSURFACE);
+    if (dirtyRects.size() < 200000) dirtyRects.resize(maxUpdates = 200000);
     resetDirty();
 }
 
-inline Anim anim(int32_t frames, int32_t w, int32_t h, int32_t hotX = 0, int32_t hotY = 0,
-                 int32_t speed = 100, int32_t loopFrame = 0) {
-    return Anim{frames, 0, 0, w, h, hotX, hotY, speed, loopFrame};
-}
-
-// Gives `s` the animations over an opaque white bitmap.
-inline Sprite* paintWhite(Sprite* s, const std::vector<Anim>& anims) {
-    s->anims = anims;
-    int w = 1, h = 1;
-    for (const Anim& a : anims) {
-        w = std::max(w, a.frames * a.w);
-        h = std::max(h, a.h);
+// `looks` animations of `frames` frames, w x h, hot spot in the middle or at the
+// corner; frame f of look k is the colour (k + 1, 16 * (f + 1), 0x80).
+inline Sprite* paint(Sprite* s, int32_t looks, int32_t w, int32_t h, int32_t frames = 1, bool centred = true) {
+    s->bitmap = SDL_CreateRGBSurface(SDL_SWSURFACE, w * frames, h * looks, 32, 0xff0000, 0xff00, 0xff, 0);
+    for (int32_t k = 0; k < looks; ++k) {
+        s->anims.push_back(Anim{frames, 0, k * h, w, h, centred ? w / 2 : 0, centred ? h / 2 : 0, 100, 0});
+        for (int32_t f = 0; f < frames; ++f) {
+            SDL_Rect r{Sint16(f * w), Sint16(k * h), Uint16(w), Uint16(h)};
+            SDL_FillRect(s->bitmap, &r, SDL_MapRGB(s->bitmap->format, Uint8(k + 1), Uint8(16 * (f + 1)), 0x80));
+        }
     }
-    s->bitmap = SDL_CreateRGBSurface(SDL_SWSURFACE | SDL_SRCALPHA, w, h, 32, 0x00ff0000,
-                                     0x0000ff00, 0x000000ff, 0xff000000);
-    SDL_FillRect(s->bitmap, nullptr, 0xffffffff);
     return s;
 }
 
-// A white sprite kept for the whole process.
-inline Sprite* sprite(const std::vector<Anim>& anims) {
+// A painted sprite kept to the end of the process: the lists' destructors still read it.
+inline Sprite* makeSprite(int32_t looks, int32_t w, int32_t h, int32_t frames = 1, bool centred = true) {
     static auto* keep = new std::vector<std::unique_ptr<Sprite>>;
-    return paintWhite(keep->emplace_back(std::make_unique<Sprite>()).get(), anims);
+    return paint(keep->emplace_back(std::make_unique<Sprite>()).get(), looks, w, h, frames, centred);
 }
 
-inline Sprite* plainSprite(int32_t count, int32_t w = 4, int32_t h = 4) {
-    return sprite(std::vector<Anim>(static_cast<size_t>(count), anim(1, w, h)));
+inline Sprite* plainSprite(int32_t count, int32_t w = 4, int32_t h = 4) { return makeSprite(count, w, h, 1, false); }
+
+// Look and frame shown at (x, y) of the screen; -1, -1 where it is black.
+inline std::pair<int, int> shown(int32_t x, int32_t y) {
+    Uint8 r, g, b;
+    SDL_GetRGB(static_cast<Uint32*>(screen->pixels)[y * screen->pitch / 4 + x], screen->format, &r, &g, &b);
+    return {r - 1, g / 16 - 1};
 }
 
-// A white sprite of `count` looks in the registry under `name`, made once.
-inline Sprite* registered(const char* name, int32_t count, int32_t w = 4, int32_t h = 4) {
-    std::unique_ptr<Sprite>& slot = sprites[name];
-    if (!slot) paintWhite((slot = std::make_unique<Sprite>()).get(), std::vector<Anim>(static_cast<size_t>(count), anim(1, w, h)));
-    return slot.get();
+inline void blank() { SDL_FillRect(screen, nullptr, 0); }
+
+// Whether this frame marked exactly the box (x, y, w, h), already inside the screen.
+inline bool marked(int32_t x, int32_t y, int32_t w, int32_t h) {
+    for (int32_t i = 0; i < dirtyCount && i < int32_t(dirtyRects.size()); ++i)
+        if (dirtyRects[i].x == x && dirtyRects[i].y == y && dirtyRects[i].w == w && dirtyRects[i].h == h) return true;
+    return false;
+}
+
+// A mono 8-bit 11025 Hz WAV of `samples` samples.
+inline std::string tinyWav(uint32_t samples) {
+    std::string w;
+    auto put = [&w](uint32_t v, int bytes) { for (int i = 0; i < bytes; ++i) w.push_back(char(v >> (8 * i))); };
+    w += "RIFF", put(36 + samples, 4), w += "WAVEfmt ", put(16, 4), put(1, 2), put(1, 2);
+    put(11025, 4), put(11025, 4), put(1, 2), put(8, 2), w += "data", put(samples, 4);
+    for (uint32_t i = 0; i < samples; ++i) w.push_back(char(i % 2 ? 0x20 : 0xe0));
+    return w;
+}
+
+inline std::map<std::string, int32_t> soundLength;  // converted length of each test sound
+
+// Busy mixer slots holding the sound `name`.
+inline int started(const std::string& name) {
+    return int(std::count_if(channels, channels + kSoundChannels, [&](auto& c) { return c.pos < c.len && c.len == soundLength[name]; }));
+}
+
+inline void freeSlots() { for (SoundChannel& c : channels) c.pos = c.len; }
+
+// The next n numbers of rand() after srand(seed), which is then seeded again.
+inline std::vector<int> rolls(unsigned seed, int n) {
+    std::vector<int> r(static_cast<size_t>(n));
+    srand(seed), std::generate(r.begin(), r.end(), rand), srand(seed);
+    return r;
+}
+
+// Expects p to fly as a particle thrown at `degrees` and `speed` from where it
+// started, after `moves` updates.
+inline void expectFlight(const Particle& p, double degrees, double speed, int moves = 0) {
+    Particle ref(p.sprite, 0, 0, p.accel, p.drag, float(degrees), float(speed), 100);
+    for (int i = 0; i < moves; ++i) ref.move();
+    EXPECT_TRUE(std::abs(p.vel.x - ref.vel.x) < 2e-3f && std::abs(p.vel.y - ref.vel.y) < 2e-3f)
+        << degrees << " degrees at " << speed << ": " << p.vel.x << "," << p.vel.y << " for " << ref.vel.x << "," << ref.vel.y;
+}
+
+template <class T>
+std::vector<T*> all() {
+    std::vector<T*> out;
+    for (auto& w : weapons)
+        if (auto* t = dynamic_cast<T*>(w.get())) out.push_back(t);
+    return out;
 }
 
 // SDL's pointer (the dummy driver takes a warp as a motion) and the frame's copy.
-inline void putMouse(int32_t x, int32_t y) {
-    SDL_WarpMouse(static_cast<Uint16>(x), static_cast<Uint16>(y));
-    SDL_PumpEvents();
-    mouseX = x;
-    mouseY = y;
+inline void putMouse(int32_t x, int32_t y) { SDL_WarpMouse(Uint16(x), Uint16(y)), SDL_PumpEvents(), mouseX = x, mouseY = y; }
+
+// A living fly in `flies` (10 x 10 looks, hot spot in the middle), maxSpeed 2.
+inline Mucha* liveFly(float x, float y, int32_t hp = 50) {
+    auto f = std::make_unique<Mucha>(0, 0, 0, flySprite, gravity, drag);
+    f->x = x, f->y = y, f->hp = hp, f->maxSpeed = 2;
+    return addFly(std::move(f)) ? flies.back().get() : nullptr;
 }
 
-// Empty lists, a round in StatePlay, twelve 12 x 24 cursor looks, the mouse at (x, y).
-inline void freshWorld(int32_t mouseAtX = 320, int32_t mouseAtY = 240) {
-    openScreen();
-    running = true;
-    resetRound();
-    gameState = StatePlay;
-    cursorAnim = 0;
-    static Sprite* cursor = plainSprite(12, 12, 24);
-    cursorSprite = cursor;
-    halfCursorAnims = 6;
-    putMouse(mouseAtX, mouseAtY);
-    resetDirty();
-}
+// Screen, sound pack (in a folder removed at exit) and sprites once per
+// process; a fresh round in StatePlay with the mouse at the centre for every test.
+class World : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        openScreen();
+        static const std::string dir = std::filesystem::absolute(testutil::tempDir("world")).string();
+        std::filesystem::create_directory(dir + "/data"), std::filesystem::current_path(dir);
+        std::atexit([] { std::error_code ignored; std::filesystem::remove_all(dir, ignored); });
+        const char* sounds[] = {"explosion00.wav", "flame.wav", "fireball.wav", "boing.wav", "drop.wav", "flybuzz.wav", "hit.wav"};
+        std::vector<testutil::PackEntry> wavs;
+        for (const char* name : sounds) wavs.push_back({name, tinyWav(48 + 8 * uint32_t(wavs.size()))});
+        testutil::writePack("data/sfx.pkf", wavs);
+        for (const char* name : sounds) freeSlots(), PlaySound(name), soundLength[name] = channels[0].len;
+        const struct { const char* name; int32_t looks, w, h, frames; } looks[] = {
+            {"wybuch01.bmp", 4, 128, 128, 4}, {"bzykolot.bmp", 3, 80, 80, 4}, {"granat.bmp", 2, 20, 20, 4},
+            {"airstrike.bmp", 1, 12, 28, 4},  {"kurczak.bmp", 1, 64, 48, 4},  {"meteor.bmp", 1, 40, 40, 4},
+            {"particle.bmp", 6, 8, 8, 4},     {"drop.bmp", 1, 20, 20, 4},     {"iskra.bmp", 2, 4, 4, 4},
+            {"energia.bmp", 2, 6, 6, 4},      {"krew.bmp", 2, 4, 4, 4},       {"hiscores.bmp", 1, 522, 266, 1},
+            {"menu_start.bmp", 1, 32, 96, 2}, {"menu_wyniki.bmp", 1, 32, 96, 2}, {"menu_koniec.bmp", 1, 32, 96, 2}};
+        for (const auto& l : looks) paint((sprites[l.name] = std::make_unique<Sprite>()).get(), l.looks, l.w, l.h, l.frames);
+        cursorSprite = makeSprite(12, 12, 24, 1, false);
+        flySprite = makeSprite(64, 10, 10, 4);
+        for (Sprite*& icon : weaponIcons) icon = makeSprite(3, 30, 30);
+        hudText = Text(0, 0, plainSprite(95, 8, 16), "", 96, 12, 0);
+    }
 
-// A living fly in `flies` with 10 x 10 heading animations and maxSpeed 2.
-inline Mucha* liveFly(float x, float y, int32_t hp = 50, int32_t anims = 64) {
-    static Sprite* s64 = plainSprite(64, 10, 10);
-    auto f = std::make_unique<Mucha>(0, 0, 0, anims == 64 ? s64 : plainSprite(anims, 10, 10), gravity, drag);
-    f->x = x;
-    f->y = y;
-    f->hp = hp;
-    f->maxSpeed = 2;
-    Mucha* raw = f.get();
-    addFly(std::move(f));
-    return raw;
-}
+    void SetUp() override {
+        ASSERT_NE(screen, nullptr) << SDL_GetError();
+        static const std::vector<Anim> cursorLooks = cursorSprite->anims;
+        cursorSprite->anims = cursorLooks;
+        running = true, putMouse(W / 2, H / 2), resetRound();
+        gameState = StatePlay, fireDelay = weaponDelay = cursorAnim = 0;
+        freeSlots(), resetDirty(), blank(), srand(1);
+    }
+};
 
 }  // namespace worldfix
