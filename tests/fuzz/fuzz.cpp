@@ -1,99 +1,72 @@
-// libFuzzer targets for every reader of outside bytes; compiled once per
-// target with one of FUZZ_PACK, FUZZ_PARSER, FUZZ_TABLE, FUZZ_ANIM, FUZZ_POST,
-// FUZZ_LISTEN. Readers are driven only through their public functions.
+// libFuzzer targets for the readers of outside bytes, one per define FUZZ_PACK, _PARSER,
+// _TABLE, _ANIM, _POST or _LISTEN; each reader driven through its public functions only.
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <vector>
 
-// Each process writes its inputs to files of its own: runs may share a folder.
-[[maybe_unused]] static std::string scratch(const char* name) {
-    return std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/fuzz-" + std::to_string(getpid()) + "-" + name;
-}
-
-[[maybe_unused]] static void writeFile(const std::string& path, const void* data, size_t size) {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f) abort();
-    if (size) fwrite(data, 1, size, f);
-    fclose(f);
-}
-
-#if defined(FUZZ_PACK) || defined(FUZZ_ANIM)
+#include "base/hiscore.h"
+#include "base/parser.h"
 #include "base/resfile.h"
-#endif
+
+#define INPUT std::string(reinterpret_cast<const char*>(data), size)
+#define TARGET extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+
+// Bytes as a file of this process's own: runs may share /tmp.
+[[maybe_unused]] static std::string asFile(const char* name, const std::string& bytes) {
+    const std::string path = "/tmp/fuzz-" + std::to_string(getpid()) + "-" + name;
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f || fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) abort();
+    fclose(f);
+    return path;
+}
 
 #ifdef FUZZ_PACK
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = scratch("pack.pkf");
-    writeFile(path, data, size);
+TARGET {
+    const std::string path = asFile("pack.pkf", INPUT);
     Resfile pack;
-    pack.open(path.c_str());
-    const int32_t n = pack.count(path.c_str());
-    for (int32_t i = -1; i <= n; ++i) {
-        pack.entryAt(i);
-        pack.entryInFile(i);
-        pack.nameBytes(i);
-        const char* name = pack.entryName(i);
-        pack.load("", "", i);
-        if (name) pack.load("", std::string(name).c_str(), -1);
+    for (int32_t i = -1, n = pack.count(path.c_str()); i <= n; ++i) {
+        pack.entryAt(i), pack.entryInFile(i), pack.nameBytes(i), pack.load("", "", i);
+        if (const char* name = pack.entryName(i)) pack.load("", std::string(name).c_str(), -1);
     }
-    pack.load("", "no such entry", -1);
     return 0;
 }
 #endif
 
 #ifdef FUZZ_PARSER
-#include "base/parser.h"
-
-// The text up to the first zero byte, the separators up to the next, then
-// operations: one byte picks it, one the element index, the rest of the
-// current chunk (up to a zero byte) is the argument.
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string in(reinterpret_cast<const char*>(data), size);
+// The text up to the first zero byte, the separators up to the next, then operations:
+// a byte picks it, a byte is the index, the bytes up to the next zero the argument.
+TARGET {
+    const std::string in = INPUT;
     size_t at = 0;
     auto chunk = [&]() {
-        if (at >= in.size()) return std::string();
-        const size_t end = std::min(in.find('\0', at), in.size());
-        std::string s = in.substr(at, end - at);
-        at = end + 1;
-        return s;
+        const size_t end = std::min(in.find('\0', std::min(at, in.size())), in.size());
+        std::string s = at < end ? in.substr(at, end - at) : "";
+        return at = end + 1, s;
     };
     const std::string text = chunk();
     Parser p(text, chunk());
     while (at + 2 <= in.size()) {
-        const uint8_t op = uint8_t(in[at]);
-        const int32_t i = int8_t(in[at + 1]);
+        const int op = uint8_t(in[at]) % 7, i = int8_t(in[at + 1]);
         at += 2;
         const std::string arg = chunk();
-        switch (op % 8) {
-        case 0: p.show(i); break;
-        case 1: p.val(i); break;
-        case 2: p.isVal(i); break;
-        case 3: p.find(arg); break;
-        case 4: p.ins(i, arg); break;
-        case 5: p.del(i); break;
-        case 6: p.swap(i, arg); break;
-        default: p.setSeparators(arg); break;
-        }
-        if (p.getText().size() > 1 << 16) p.setText(text);  // keep runs fast, not growing
+        if (op == 0) p.show(i), p.val(i), p.isVal(i);
+        if (op == 1) p.find(arg);
+        if (op == 2) p.ins(i, arg);
+        if (op == 3) p.del(i);
+        if (op == 4) p.swap(i, arg);
+        if (op == 5) p.setSeparators(arg);
+        if (op == 6 || p.getText().size() > 1 << 16) p.setText(text);  // runs stay fast
     }
-    for (int32_t i = 0; i < p.count(); ++i) p.isVal(i);
     return 0;
 }
 #endif
 
 #ifdef FUZZ_TABLE
-#include "base/hiscore.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = scratch("dl.txt");
-    writeFile(path, data, size);
+TARGET {
     Hiscore table;
-    table.load(path.c_str());
+    table.load(asFile("dl.txt", INPUT).c_str());
     table.sortByFlies();
     table.sortByTime();
     return 0;
@@ -104,59 +77,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 #include "media/sprite.h"
 #include "media/video.h"
 
-static std::vector<char> bitmap;  // a real BMP of 64 x 16, made by SDL
+static std::string bitmap(4096, '\0');  // a real BMP of 64 x 16, written by SDL
 
-static void put32(std::string& s, uint32_t v) {
-    for (int k = 0; k < 4; ++k) s += char(v >> (8 * k));
-}
+static std::string u32(uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); }
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     if (SDL_Init(SDL_INIT_VIDEO) != 0 || !(screen = SDL_SetVideoMode(320, 200, 32, 0))) abort();
     SDL_Surface* s = SDL_CreateRGBSurface(0, 64, 16, 24, 0xff0000, 0xff00, 0xff, 0);
-    const std::string path = scratch("a.bmp");
-    SDL_SaveBMP(s, path.c_str());
+    SDL_SaveBMP_RW(s, SDL_RWFromMem(bitmap.data(), int(bitmap.size())), 1);
     SDL_FreeSurface(s);
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) abort();
-    for (int c; (c = fgetc(f)) != EOF;) bitmap.push_back(char(c));
-    fclose(f);
-    unlink(path.c_str());
     return 0;
 }
 
-// A pack of "a.bmp" and, as its animation text, the input.
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static int turn = 0;  // the reader keeps a pack open by name: alternate two
-    const std::string path = scratch(++turn % 2 ? "anim0.pkf" : "anim1.pkf");
-    const std::string names[2] = {"a.bmp", "a.txt"};
-    const std::string bodies[2] = {std::string(bitmap.begin(), bitmap.end()),
-                                   std::string(reinterpret_cast<const char*>(data), size)};
-    std::string table, body;
-    for (int k = 0; k < 2; ++k) {
-        put32(table, uint32_t(body.size()));
-        put32(table, uint32_t(bodies[k].size()));
-        put32(table, uint32_t(names[k].size()));
-        table += names[k];
-        body += bodies[k];
-    }
-    std::string pack = "PAKF\1";
-    put32(pack, uint32_t(13 + table.size()));
-    put32(pack, 2);
-    pack += table + body;
-    writeFile(path, pack.data(), pack.size());
-
+// A pack of "a.bmp" and its animation text, the input; every animation drawn.
+TARGET {
+    static int turn = 0;  // the loader keeps a pack open by name: alternate two
+    const uint32_t b = uint32_t(bitmap.size());
+    const std::string path = asFile(++turn % 2 ? "0.pkf" : "1.pkf",
+                                    "PAKF\1" + u32(47) + u32(2) + u32(0) + u32(b) + u32(5) + "a.bmp" + u32(b) +
+                                        u32(uint32_t(size)) + u32(5) + "a.txt" + bitmap + INPUT);
     SpriteMap registry;
     Sprite::load(path.c_str(), registry);
     Sprite* sprite = registry["a.bmp"].get();
-    if (!sprite) abort();
-    const int32_t n = animCount(sprite);
-    for (int32_t i = -1; i <= n && i < 64; ++i) {
+    for (int32_t i = -1; i <= animCount(sprite) && i < 64; ++i) {
         const Anim* a = Sprite::getAnim(sprite, i);
-        const int32_t frames = a ? std::min(a->frames, 4) : 1;
-        for (int32_t f = -1; f <= frames; ++f) Sprite::print(sprite, uint32_t(i), f, 160, 100);
+        for (int32_t f = -1; f <= (a ? std::min(a->frames, 4) : 0); ++f) Sprite::print(sprite, uint32_t(i), f, 160, 100);
     }
-    maskAt(sprite, 1, 1);
     Sprite::clear(registry);
     return 0;
 }
@@ -165,37 +112,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 #ifdef FUZZ_POST
 #include "server/form.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string body(reinterpret_cast<const char*>(data), size);
-    parseForm(body);
-    const Verdict v = checkScore(body);
-    if (v.status == 200 && !validNick(v.score.nick)) abort();  // a stored nick is always valid
+TARGET {
+    const Verdict v = checkScore(INPUT);
+    if (v.status == 200 && !validNick(v.score.nick)) abort();  // only valid nicks are stored
     return 0;
 }
 #endif
 
 #ifdef FUZZ_LISTEN
-// The server's option parsing lives in its entry point's file.
-#define main scoresMain
+#define main scoresMain  // the options are parsed in the server's entry point's file
 #include "server/main.cpp"
-#undef main
 
-// One option or value per line, after the program's name.
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+// One option or value per line.
+TARGET {
+    const std::string in = INPUT + "\n";
     std::vector<std::string> args{"bzykolot2-scores"};
-    std::string arg;
-    for (size_t k = 0; k <= size; ++k) {
-        if (k == size || data[k] == '\n') {
-            args.push_back(arg);
-            arg.clear();
-        } else {
-            arg += char(data[k]);
-        }
-    }
+    for (size_t at = 0, end; (end = in.find('\n', at)) != std::string::npos; at = end + 1)
+        args.push_back(in.substr(at, end - at));
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     Options opt;
-    if (parseArgs(int(argv.size()), argv.data(), &opt) == 0 && opt.web.port > 65535) abort();
+    if (parseArgs(int(argv.size()), argv.data(), &opt) == 0 && (opt.web.port < 0 || opt.web.port > 65535)) abort();
     return 0;
 }
 #endif
