@@ -90,13 +90,16 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
-// A pack of "a.bmp" and its animation text, the input; every animation drawn.
+// A pack of "a.bmp" and its animation text: the input up to a zero byte; the
+// bytes after it, if any, are the bitmap instead of the real one. Every animation drawn.
 TARGET {
     static int turn = 0;  // the loader keeps a pack open by name: alternate two
-    const uint32_t b = uint32_t(bitmap.size());
+    const std::string in = INPUT, text = in.substr(0, in.find('\0'));
+    const std::string bmp = text.size() < in.size() ? in.substr(text.size() + 1) : bitmap;
+    const uint32_t b = uint32_t(bmp.size());
     const std::string path = asFile(++turn % 2 ? "0.pkf" : "1.pkf",
                                     "PAKF\1" + u32(47) + u32(2) + u32(0) + u32(b) + u32(5) + "a.bmp" + u32(b) +
-                                        u32(uint32_t(size)) + u32(5) + "a.txt" + bitmap + INPUT);
+                                        u32(uint32_t(text.size())) + u32(5) + "a.txt" + bmp + text);
     SpriteMap registry;
     Sprite::load(path.c_str(), registry);
     Sprite* sprite = registry["a.bmp"].get();

@@ -13,6 +13,9 @@ for b in $(cd "$tmp/gfx" && ls -S *.bmp | tail -3); do
     "$build/tools/pkf" create "$out/pack/${b%.bmp}.pkf" $(ls "$tmp/gfx/${b%bmp}"{bmp,smt,txt} 2>/dev/null) >/dev/null
 done
 cp "$tmp"/gfx/*.txt "$out/anim/"
+for b in $(cd "$tmp/gfx" && ls -S *.bmp | tail -3); do  # with their own bitmaps, for the decoder
+    if [ -f "$tmp/gfx/${b%bmp}txt" ]; then { cat "$tmp/gfx/${b%bmp}txt"; printf '\0'; cat "$tmp/gfx/$b"; } >"$out/anim/$b"; fi
+done
 
 # A real table: the score server fed signed posts by the load tool.
 "$build/server/bzykolot2-scores" --listen 127.0.0.1:0 --db "$tmp/scores.db" >"$tmp/server.log" 2>&1 &
