@@ -101,6 +101,12 @@ bool Sprite::loadGfx(const char* name, Sprite* sprite) {
     if (size >= 0) sprite->bitmap = decodeBmp24(reinterpret_cast<const unsigned char*>(packBytes.data()), size);
     if (size >= 0 && !sprite->bitmap)
         decoded = SDL_LoadBMP_RW(SDL_RWFromMem(packBytes.data(), static_cast<int>(size)), 1);
+    // SDL takes the header's word for the size, so a few hundred bytes could
+    // claim 8192 x 8192 pixels it never reads; every pixel takes at least a bit.
+    if (decoded && (decoded->pitch == 0 || static_cast<uint64_t>(decoded->w) * decoded->h > static_cast<uint64_t>(size) * 8)) {
+        SDL_FreeSurface(decoded);
+        decoded = nullptr;
+    }
     if (decoded) {
         sprite->bitmap = SDL_DisplayFormatAlpha(decoded);
         SDL_FreeSurface(decoded);

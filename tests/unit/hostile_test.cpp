@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "base/resfile.h"
 #include "game/game.h"
 #include "game/scorescreen.h"
@@ -18,8 +20,10 @@ TEST(Hostile, DownloadedNicksShowAsOneRowOfPrintableBytes) {
     EXPECT_EQ(table.records[0].nick, "ab\tc\nd\x01\x7f\xc3\xa9~ Z");
 }
 
-// The real graphics pack with one entry made no BMP ('j') or one byte short
-// ('s'): start-up must end with `status` and log `line`.
+// The real graphics pack with one entry made no BMP ('j'), one byte short ('s'),
+// or a bitmap's first 600 bytes claiming 8192 x 8192 pixels of 6144 bits, which
+// SDL makes an empty picture of (no alpha plane: 'h'); start-up must end with
+// `status` and log `line`.
 TEST(Hostile, KeySpriteThatCannotBeDrawnStopsStartUp) {
     Resfile real;
     std::vector<testutil::PackEntry> entries;
@@ -31,6 +35,7 @@ TEST(Hostile, KeySpriteThatCannotBeDrawnStopsStartUp) {
     const struct { const char* entry; char change; int status; const char* line; } cases[] = {
         {"mucha01.bmp", 'j', 101, "FAIL: Nie udalo sie wczytac grafik kursora/muchy\n"},
         {"wep_flame.smt", 's', 101, "FAIL: Nie udalo sie wczytac grafiki broni 1\n"},
+        {"kursor.bmp", 'h', 101, "FAIL: Sprite.loadGfx: Nie udalo sie wczytac grafiki (kursor.bmp)\n"},
         {"", 's', 0, "INFO: MaxUpdates: 1\n"},
     };
     char home[4096];
@@ -38,8 +43,15 @@ TEST(Hostile, KeySpriteThatCannotBeDrawnStopsStartUp) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.entry);
         std::vector<testutil::PackEntry> changed = entries;
-        for (testutil::PackEntry& e : changed)
-            if (e.name == c.entry) e.bytes = c.change == 'j' ? "BM" + std::string(64, 'j') : e.bytes.substr(1);
+        for (testutil::PackEntry& e : changed) {
+            if (e.name != c.entry) continue;
+            if (c.change == 'j') e.bytes = "BM" + std::string(64, 'j');
+            if (c.change == 's') e.bytes.erase(0, 1);
+            if (c.change == 'h') e.bytes = e.bytes.substr(0, 600).replace(18, 12, std::string("\0\x20\0\0\0\x20\0\0\1\0\0\x18", 12));
+        }
+        changed.erase(std::remove_if(changed.begin(), changed.end(),
+                                     [&](const testutil::PackEntry& e) { return c.change == 'h' && e.name == "kursor.smt"; }),
+                      changed.end());
         ASSERT_EQ(chdir(testutil::tempDir(c.entry).c_str()), 0);
         mkdir("data", 0755);
         testutil::writePack("data/gfx.pkf", changed);
