@@ -6,32 +6,19 @@
 # health; gdb reads the counters from the frozen game).
 . "$(dirname "$0")/lib.sh"
 e2e_init
-command -v gdb >/dev/null && command -v python3 >/dev/null || fail "gdb and python3 are needed"
-e2e_wait_packs
 e2e_start_xvfb
 dir=$(e2e_run_dir arsenal)
-[ -f "$RUN_DIR/upds" ] && cp "$RUN_DIR/upds" "$dir/upds"
 audio="$dir/audio.raw"
-trap 'cp "$dir/log.txt" "$ART/log.txt" 2>/dev/null; e2e_cleanup' EXIT
 loudest() {  # the loudest 16-bit sample of the disk audio between bytes $1 and $2
-    python3 -c 'import array, sys
-f = open(sys.argv[1], "rb"); f.seek(int(sys.argv[2])); d = f.read(int(sys.argv[3]) - int(sys.argv[2]))
-print(max(map(abs, array.array("h", d[:len(d) // 2 * 2])), default=0))' "$audio" "$1" "$2"
+    od -An -v -t d2 -j "$1" -N $(($2 - $1)) "$audio" |
+        awk '{ for (i = 1; i <= NF; i++) if ($i * $i > m * m) m = $i } END { print (m < 0 ? -m : m) + 0 }'
 }
 ring_diff() {  # pixels that differ between the plain and the ring screenshots in a box (x y w h)
     for i in plain ring; do convert "$ART/$i.png" -crop "$3x$4+$1+$2" +repage "$E2E_SCRATCH/$i.png"; done
     compare -metric AE "$E2E_SCRATCH/plain.png" "$E2E_SCRATCH/ring.png" null: 2>&1 | cut -d' ' -f1
 }
-# The game is stopped for each screenshot, so that on a slow machine the flies
-# do not sting the cursor away before the blasting.
-frozen_shot() { kill -STOP "$E2E_GAME_PID"; e2e_screenshot "$ART/$1.png"; kill -CONT "$E2E_GAME_PID"; }
 
-e2e_start_game "$dir" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$audio" SDL_DISKAUDIODELAY=40
-e2e_wait_log "$dir" "INFO: Wystartowano" 120
-sleep 1
-e2e_sync_pointer
-e2e_click $((W / 2 - 60)) $((H / 2 - 40))
-e2e_sync_pointer
+e2e_round "$dir" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$audio" SDL_DISKAUDIODELAY=40
 cx=$((W / 2 + 30)) cy=$((H / 2 - 20))
 e2e_moveto "$cx" "$cy"
 # At once, while the nearest fly (spawned at frame 60 on an edge, 2 px a frame)
@@ -43,11 +30,13 @@ read -r state kills < <(e2e_game '(int)gameState' 'kills')
 after=$(stat -c %s "$audio" 2>/dev/null || echo 0)
 timeout 10 xdotool mouseup 1
 [ "$state" = 1 ] && [ "$kills" = 0 ] || fail "state $state, kills $kills before any fly could be near"
+[ "$(loudest 0 "$before")" -lt 200 ] || fail "sound before any shot"
+[ "$(loudest "$before" "$after")" -gt 1000 ] || fail "no explosion sound in the first second of holding"
 sleep 0.5  # the last blast fades
-frozen_shot plain
+e2e_shot plain
 timeout 10 xdotool mousedown 3
 sleep 0.3
-frozen_shot ring
+e2e_shot ring
 timeout 10 xdotool mouseup 3
 sleep 0.15
 timeout 10 xdotool mousedown 1
@@ -64,10 +53,5 @@ for _ in {1..15}; do  # until a blast kill shows: the stings pile up while the c
 done
 timeout 10 xdotool mouseup 1
 [ "$blasted" -gt 0 ] || fail "explosions killed no fly (kills $kills, health $health)"
-[ "$(loudest 0 "$before")" -lt 200 ] || fail "sound before any shot"
-[ "$(loudest "$before" "$after")" -gt 1000 ] || fail "no explosion sound in the first second of holding"
-e2e_combo Alt_L F4
-e2e_wait_exit 30
-[ "$E2E_STATUS" = 0 ] || fail "the game ended with $E2E_STATUS"
-! grep -q "FAIL: Object.Object" "$dir/log.txt" || fail "a weapon was built without its sprite"
+e2e_quit
 echo "arsenal test passed: $blasted flies blasted; screenshots in $ART"

@@ -5,10 +5,12 @@
 set -u
 
 E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-# A sanitized game ends with a failure status on leaks inside X11 and SDL.
+# A sanitized game ends with a failure status on leaks inside X11 and SDL; a
+# sanitizer report must not pass for a clean exit.
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$E2E_LIB_DIR/../lsan.supp}
+export ASAN_OPTIONS="exitcode=99:${ASAN_OPTIONS:-}" UBSAN_OPTIONS="exitcode=98:halt_on_error=1:${UBSAN_OPTIONS:-}"
 E2E_W=1024 E2E_H=768
-E2E_XVFB_PID= E2E_GAME_PID= E2E_GAME_DIR= E2E_STATUS= E2E_SCRATCH= DISPLAY_NUM=
+E2E_XVFB_PID= E2E_GAME_PID= E2E_GAME_DIR= E2E_STATUS= E2E_SCRATCH= E2E_SERVER_PID= DISPLAY_NUM=
 
 fail() {
     echo "FAIL: $*" >&2
@@ -16,38 +18,31 @@ fail() {
     exit 1
 }
 
-# Stops only what this test started, by process id.
+# Stops only what this test started, by process id; the last game's log is kept with the screenshots.
 e2e_cleanup() {
     if [ -n "$E2E_GAME_PID" ] && kill -CONT "$E2E_GAME_PID" 2>/dev/null && kill "$E2E_GAME_PID" 2>/dev/null; then
         sleep 0.5
         kill -9 "$E2E_GAME_PID" 2>/dev/null
     fi
+    [ -n "$E2E_SERVER_PID" ] && kill "$E2E_SERVER_PID" 2>/dev/null
     if [ -n "$E2E_XVFB_PID" ] && kill "$E2E_XVFB_PID" 2>/dev/null; then wait "$E2E_XVFB_PID" 2>/dev/null; fi
+    [ -n "$E2E_GAME_DIR" ] && cp "$E2E_GAME_DIR/log.txt" "$ART/" 2>/dev/null
     if [ -n "$E2E_SCRATCH" ] && [ -z "${E2E_KEEP:-}" ]; then rm -rf "$E2E_SCRATCH"; fi
 }
 
+# Checks the tools and the build, makes E2E_SCRATCH and ART (screenshots and logs to look at).
 e2e_init() {
     : "${BUILD_DIR:?BUILD_DIR not set}" "${RUN_DIR:?RUN_DIR not set}"
     local tool
-    for tool in Xvfb xdotool import convert; do command -v "$tool" >/dev/null || fail "$tool is not installed"; done
-    [ -x "$RUN_DIR/bzykolot2" ] || fail "no game binary at $RUN_DIR/bzykolot2"
-    # A sanitizer report must not pass for a clean exit.
-    export ASAN_OPTIONS="exitcode=99:${ASAN_OPTIONS:-}"
-    export UBSAN_OPTIONS="exitcode=98:halt_on_error=1:${UBSAN_OPTIONS:-}"
-    ART="$BUILD_DIR/e2e-artifacts/$(basename "$0" _test.sh)"  # screenshots and logs to look at
+    for tool in Xvfb xdotool import convert compare gdb; do command -v "$tool" >/dev/null || fail "$tool is not installed"; done
+    [ -x "$RUN_DIR/bzykolot2" ] && [ -s "$RUN_DIR/data/gfx.pkf" ] && [ -s "$RUN_DIR/data/sfx.pkf" ] ||
+        fail "no game or packs in $RUN_DIR (build the 'bzykolot2' and 'packs' targets)"
+    ART="$BUILD_DIR/e2e-artifacts/$(basename "$0" _test.sh)"
     rm -rf "$ART"
     mkdir -p "$ART" "$BUILD_DIR/e2e"
     E2E_SCRATCH=$(mktemp -d "$BUILD_DIR/e2e/$(basename "$0" .sh).XXXXXX")
     trap e2e_cleanup EXIT
     trap 'exit 130' INT TERM
-}
-
-e2e_wait_packs() {
-    local end=$((SECONDS + ${1:-600}))
-    until [ -s "$RUN_DIR/data/gfx.pkf" ] && [ -s "$RUN_DIR/data/sfx.pkf" ]; do
-        [ "$SECONDS" -lt "$end" ] || fail "packs missing in $RUN_DIR/data (build the 'packs' target)"
-        sleep 5
-    done
 }
 
 # Xvfb picks a free display itself and writes its number once it takes clients.
@@ -63,6 +58,7 @@ e2e_start_xvfb() {
     fail "could not start Xvfb: $(cat "$E2E_SCRATCH/xvfb.log")"
 }
 
+# e2e_run_dir NAME [nogfx]: a folder to run the game in, its data/ linked to the build's packs.
 e2e_run_dir() {
     local dir="$E2E_SCRATCH/$1"
     mkdir -p "$dir/data"
@@ -81,6 +77,13 @@ e2e_start_game() {
     E2E_GAME_PID=$!
 }
 
+# e2e_until SECONDS COMMAND...: true once COMMAND succeeds, false after SECONDS.
+e2e_until() {
+    local end=$((SECONDS + $1))
+    shift
+    until "$@"; do [ "$SECONDS" -lt "$end" ] || return 1; sleep 0.1; done
+}
+
 # e2e_wait_log DIR TEXT [SECONDS]: until DIR/log.txt holds TEXT.
 e2e_wait_log() {
     local dir=$1 text=$2 limit=${3:-60} i
@@ -95,7 +98,7 @@ e2e_wait_log() {
     fail "no '$text' in $dir/log.txt after ${limit}s"
 }
 
-e2e_count() { grep -cE -- "$2" "$1/log.txt" 2>/dev/null || true; }
+# Keys are held long enough for a frame to see them down.
 e2e_key() { timeout 10 xdotool keydown "$1"; sleep 0.12; timeout 10 xdotool keyup "$1"; sleep 0.08; }
 e2e_combo() {
     timeout 10 xdotool keydown "$1"; sleep 0.08; timeout 10 xdotool keydown "$2"; sleep 0.15
@@ -116,8 +119,21 @@ e2e_wait_exit() {
     fail "the game did not end within ${limit}s"
 }
 
-e2e_screenshot() { timeout 20 import -window root -display "$DISPLAY" "$1" || fail "screenshot failed"; }
-e2e_shot() { e2e_screenshot "$ART/$1.png"; }
+# Left Alt+F4 ends the game with 0 and "INFO: Stop" last, no sprite missing on the way.
+e2e_quit() {
+    e2e_combo Alt_L F4
+    e2e_wait_exit 30
+    [ "$E2E_STATUS" = 0 ] && [ "$(tail -n 1 "$E2E_GAME_DIR/log.txt")" = "INFO: Stop" ] || fail "status $E2E_STATUS after Alt+F4"
+    ! grep -E "^FAIL: (Object|Sprite)" "$E2E_GAME_DIR/log.txt" || fail "a sprite failed to load"
+}
+
+# e2e_shot NAME: a screenshot into ART, taken with the game stopped so that
+# nothing moves on a slow machine while it is taken.
+e2e_shot() {
+    [ -n "$E2E_GAME_PID" ] && kill -STOP "$E2E_GAME_PID"
+    timeout 20 import -window root -display "$DISPLAY" "$ART/$1.png" || fail "screenshot failed"
+    [ -n "$E2E_GAME_PID" ] && kill -CONT "$E2E_GAME_PID"
+}
 
 # Key code of right Shift alone: xdotool's Shift_R presses both Shifts.
 e2e_right_shift() {
@@ -139,6 +155,17 @@ e2e_moveto() { timeout 10 xdotool mousemove $(($1 - offx)) $(($2 - offy)); sleep
 e2e_click() {
     e2e_moveto "$1" "$2"
     timeout 10 xdotool mousedown 1; sleep 0.15; timeout 10 xdotool mouseup 1; sleep 0.2
+}
+
+# e2e_round DIR [VAR=VALUE...]: the game started in DIR and a round begun from
+# the menu's start button, the pointer synchronised after the round's warp.
+e2e_round() {
+    e2e_start_game "$@"
+    e2e_wait_log "$1" "INFO: Wystartowano" 120
+    sleep 1
+    e2e_sync_pointer
+    e2e_click $((W / 2 - 60)) $((H / 2 - 40))
+    e2e_sync_pointer
 }
 
 # e2e_game EXPR...: the values of C expressions in the running game, on one line.
