@@ -4,10 +4,9 @@
 # named e2e_*; fail MESSAGE prints the message and the game's log and ends the test.
 set -u
 
-E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # A sanitized game ends with a failure status on leaks inside X11 and SDL; a
 # sanitizer report must not pass for a clean exit.
-export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$E2E_LIB_DIR/../lsan.supp}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/lsan.supp}
 export ASAN_OPTIONS="exitcode=99:${ASAN_OPTIONS:-}" UBSAN_OPTIONS="exitcode=98:halt_on_error=1:${UBSAN_OPTIONS:-}"
 E2E_W=1024 E2E_H=768
 E2E_XVFB_PID= E2E_GAME_PID= E2E_GAME_DIR= E2E_STATUS= E2E_SCRATCH= E2E_SERVER_PID= DISPLAY_NUM=
@@ -50,13 +49,9 @@ e2e_start_xvfb() {
     Xvfb -displayfd 3 -screen 0 "${E2E_W}x${E2E_H}x24" -noreset -nolisten tcp 3>"$E2E_SCRATCH/display" \
         >"$E2E_SCRATCH/xvfb.log" 2>&1 &
     E2E_XVFB_PID=$!
-    for _ in {1..100}; do
-        DISPLAY_NUM=$(cat "$E2E_SCRATCH/display")
-        [ -n "$DISPLAY_NUM" ] && DISPLAY=":$DISPLAY_NUM" xdotool getmouselocation >/dev/null 2>&1 && export DISPLAY=":$DISPLAY_NUM" && return
-        sleep 0.1
-    done
-    fail "could not start Xvfb: $(cat "$E2E_SCRATCH/xvfb.log")"
+    e2e_until 10 e2e_display || fail "could not start Xvfb: $(cat "$E2E_SCRATCH/xvfb.log")"
 }
+e2e_display() { DISPLAY_NUM=$(cat "$E2E_SCRATCH/display") && [ -n "$DISPLAY_NUM" ] && export DISPLAY=":$DISPLAY_NUM" && xdotool getmouselocation >/dev/null 2>&1; }
 
 # e2e_run_dir NAME [nogfx]: a folder to run the game in, its data/ linked to the build's packs.
 e2e_run_dir() {
@@ -85,17 +80,13 @@ e2e_until() {
 }
 
 # e2e_wait_log DIR TEXT [SECONDS]: until DIR/log.txt holds TEXT.
-e2e_wait_log() {
-    local dir=$1 text=$2 limit=${3:-60} i
-    for ((i = 0; i < limit * 10; i++)); do
-        grep -qF -- "$text" "$dir/log.txt" 2>/dev/null && return 0
-        if [ -n "$E2E_GAME_PID" ] && ! kill -0 "$E2E_GAME_PID" 2>/dev/null; then
-            grep -qF -- "$text" "$dir/log.txt" 2>/dev/null && return 0
-            fail "the game ended before logging '$text'"
-        fi
-        sleep 0.1
-    done
-    fail "no '$text' in $dir/log.txt after ${limit}s"
+e2e_wait_log() { e2e_until "${3:-60}" e2e_logged "$1" "$2" || fail "no '$2' in $1/log.txt after ${3:-60}s"; }
+e2e_logged() {  # liveness first: a game found dead before a missing line will never log it
+    local alive=1
+    [ -z "$E2E_GAME_PID" ] || kill -0 "$E2E_GAME_PID" 2>/dev/null || alive=
+    grep -qF -- "$2" "$1/log.txt" 2>/dev/null && return
+    [ -n "$alive" ] || fail "the game ended before logging '$2'"
+    return 1
 }
 
 # Keys are held long enough for a frame to see them down.
@@ -105,25 +96,20 @@ e2e_combo() {
     timeout 10 xdotool keyup "$2"; sleep 0.05; timeout 10 xdotool keyup "$1"
 }
 
-# Sets E2E_STATUS.
+# e2e_wait_exit [SECONDS]: until the game ends; sets E2E_STATUS.
 e2e_wait_exit() {
-    local limit=${1:-30} i
-    for ((i = 0; i < limit * 10; i++)); do
-        if ! kill -0 "$E2E_GAME_PID" 2>/dev/null; then
-            wait "$E2E_GAME_PID"
-            E2E_STATUS=$? E2E_GAME_PID=
-            return 0
-        fi
-        sleep 0.1
-    done
-    fail "the game did not end within ${limit}s"
+    e2e_until "${1:-30}" eval '! kill -0 "$E2E_GAME_PID" 2>/dev/null' || fail "the game did not end within ${1:-30}s"
+    wait "$E2E_GAME_PID"
+    E2E_STATUS=$? E2E_GAME_PID=
 }
 
-# Left Alt+F4 ends the game with 0 and "INFO: Stop" last, no sprite missing on the way.
+# e2e_quit [COMMAND...]: COMMAND (left Alt+F4 unless given) ends the game with 0
+# and "INFO: Stop" last, no sprite having failed on the way.
 e2e_quit() {
-    e2e_combo Alt_L F4
+    [ $# -gt 0 ] || set -- e2e_combo Alt_L F4
+    "$@"
     e2e_wait_exit 30
-    [ "$E2E_STATUS" = 0 ] && [ "$(tail -n 1 "$E2E_GAME_DIR/log.txt")" = "INFO: Stop" ] || fail "status $E2E_STATUS after Alt+F4"
+    [ "$E2E_STATUS" = 0 ] && [ "$(tail -n 1 "$E2E_GAME_DIR/log.txt")" = "INFO: Stop" ] || fail "status $E2E_STATUS after $*"
     ! grep -E "^FAIL: (Object|Sprite)" "$E2E_GAME_DIR/log.txt" || fail "a sprite failed to load"
 }
 

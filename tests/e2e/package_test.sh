@@ -56,7 +56,8 @@ grep -qx "INFO: MaxUpdates: $budget" "$player/log.txt" || fail "the stored budge
 rm "$player/data" && mkdir "$player/data"
 launch "$home/bzykolot2"
 e2e_wait_exit 30
-[ "$E2E_STATUS" = 101 ] && [ -d "$player/data" ] && [ ! -L "$player/data" ] || fail "status $E2E_STATUS with an empty data/"
+[ "$E2E_STATUS" = 101 ] && [ -d "$player/data" ] && [ ! -L "$player/data" ] && grep -qx "FAIL: Sprite.load: Nie udalo sie wczytac grafik" "$player/log.txt" &&
+    [ "$(tail -n 1 "$player/log.txt")" = "FAIL: Nie udalo sie wczytac grafik kursora/muchy" ] || fail "status $E2E_STATUS with an empty data/"
 
 mkdir "$E2E_SCRATCH/state"
 (. "$sroot/etc/default/bzykolot2-scores"
