@@ -129,13 +129,11 @@ e2e_right_shift() {
 }
 
 # Once the game has warped its pointer to the centre, SDL's pointer is X's plus
-# an offset. Sets W and H (the window, from the game's log) and offx, offy.
+# an offset. Sets W and H (the full-screen window's size) and offx, offy.
 e2e_sync_pointer() {
     local X Y SCREEN WINDOW
-    read -r W H < <(sed -n 's/^OK  : init: Okno zrobione (\([0-9]*\)x\([0-9]*\)px)/\1 \2/p' "$E2E_GAME_DIR/log.txt" | tail -1)
-    [ -n "${W:-}" ] || fail "no window size in the log"
     eval "$(xdotool getmouselocation --shell)"
-    offx=$((W / 2 - X)) offy=$((H / 2 - Y))
+    W=$E2E_W H=$E2E_H offx=$((E2E_W / 2 - X)) offy=$((E2E_H / 2 - Y))
 }
 e2e_moveto() { timeout 10 xdotool mousemove $(($1 - offx)) $(($2 - offy)); sleep 0.15; }
 e2e_click() {
@@ -143,14 +141,11 @@ e2e_click() {
     timeout 10 xdotool mousedown 1; sleep 0.15; timeout 10 xdotool mouseup 1; sleep 0.2
 }
 
-# e2e_round DIR [VAR=VALUE...]: the game started in DIR and a round begun from
-# the menu's start button, the pointer synchronised after the round's warp.
-e2e_round() {
+# e2e_menu DIR [VAR=VALUE...]: the game started in DIR, its menu up, the pointer synchronised.
+e2e_menu() {
     e2e_start_game "$@"
     e2e_wait_log "$1" "INFO: Wystartowano" 120
     sleep 1
-    e2e_sync_pointer
-    e2e_click $((W / 2 - 60)) $((H / 2 - 40))
     e2e_sync_pointer
 }
 

@@ -4,9 +4,7 @@
 # with the packaged settings, and everything checked by its validator.
 source "$(dirname "$0")/lib.sh"
 e2e_init
-for tool in cpack dpkg-deb desktop-file-validate appstreamcli systemd-analyze lintian curl identify; do
-    command -v "$tool" >/dev/null || fail "$tool is not installed"
-done
+for tool in cpack dpkg-deb desktop-file-validate appstreamcli systemd-analyze lintian curl identify; do command -v "$tool" >/dev/null || fail "$tool is not installed"; done
 prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$BUILD_DIR/CMakeCache.txt")
 [ "$prefix" = /usr ] || fail "the build's install prefix is '$prefix'; packages need -DCMAKE_INSTALL_PREFIX=/usr"
 pkg=$E2E_SCRATCH/pkg  # gzip instead of the release's xz: the same files in a third of the time
@@ -40,18 +38,16 @@ e2e_wait_log "$player" "INFO: Wystartowano"
 sleep 1
 e2e_shot menu
 e2e_quit
-budget=$(sed -n 's/^INFO: MaxUpdates: //p' "$player/log.txt")
 [ -s "$player/upds" ] && [ "$(readlink "$player/data")" = "$root/usr/share/games/bzykolot2/data" ] || fail "no upds or data/ in $player"
 lit=$(convert "$ART/menu.png" -colorspace gray -threshold 0 -format '%[fx:int(mean * w * h)]' info:)
 [ "$lit" -gt 4000 ] || fail "no menu on the screen ($lit lit pixels)"
-# From a link to another copy's launcher (as a new version would be): data/ follows, the budget stays.
+# From a link to another copy's launcher (as a new version would be): data/ follows.
 dpkg-deb -x "$game_deb" "$E2E_SCRATCH/second"
 ln -s "$E2E_SCRATCH/second/usr/games/bzykolot2" "$home/bzykolot2"
 launch "$home/bzykolot2"
 e2e_wait_log "$player" "INFO: Wystartowano"
 e2e_quit
 [ "$(readlink "$player/data")" = "$E2E_SCRATCH/second/usr/share/games/bzykolot2/data" ] || fail "data/ was not renewed"
-grep -qx "INFO: MaxUpdates: $budget" "$player/log.txt" || fail "the stored budget $budget was not used"
 # A real data/ directory is the player's own and stays; an empty one has no graphics: 101.
 rm "$player/data" && mkdir "$player/data"
 launch "$home/bzykolot2"

@@ -1,16 +1,34 @@
 # The game from start to quit under Xvfb. First in a fresh folder: the start-up
 # lines in order, the measured budget stored, a black screen but for the menu,
-# F2 making the window again, left Alt+F4. Then with the stored budget and the
-# sound through SDL's disk driver, a round: the left button held at once sounds
-# blasts before any fly is near; the right button opens the weapon ring (six
-# icons, the HUD line under it); the left button held while the flies arrive
-# kills flies beyond the stings (a sting counts two kills and costs one health;
-# gdb reads the counters from the frozen game); the still cursor is stung to
-# the round's end; Escape to the menu, whose dirty-rectangle frames must equal
-# a full flip; the quit button.
+# F2 making the window again, left Alt+F4. Then with the stored budget, the
+# sound through SDL's disk driver and the bundled score server on loopback:
+# the fresh server's empty table replaces an old "dl.txt"; the menu's
+# dirty-rectangle frames equal a full flip; in a round the left button held at
+# once sounds blasts before any fly is near, the right button opens the weapon
+# ring (six icons, the HUD line under it), the left button held while the
+# flies arrive kills flies beyond the stings (a sting counts two kills and
+# costs one health), the still cursor is stung to the round's end; a nick is
+# typed and sent, and the score comes back in "dl.txt" and on the score screen
+# in both views. Then with the server stopped the post fails and waits for
+# Enter; with it back, Enter sends; the quit button ends the game. Kills and
+# frames are in no log line: gdb reads them from the frozen game.
 . "$(dirname "$0")/lib.sh"
 e2e_init
+# A build for another score host never talks to it: a copy of the game built
+# for a loopback port is made next to the build.
+GAME_DIR=$RUN_DIR port=28642
+if [[ "$(sed -n 's/^SCORE_SERVER:STRING=//p' "$BUILD_DIR/CMakeCache.txt")" =~ ^http://127\.0\.0\.1:([0-9]+)$ ]]; then
+    port=${BASH_REMATCH[1]}
+else
+    GAME_DIR="$BUILD_DIR/e2e-score-build/run"
+    cmake -S "$SRC_DIR" -B "$BUILD_DIR/e2e-score-build" -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=OFF -DSCORE_SERVER="http://127.0.0.1:$port" \
+        -DSANITIZE="$(sed -n 's/^SANITIZE:BOOL=//p' "$BUILD_DIR/CMakeCache.txt")" >/dev/null &&
+        cmake --build "$BUILD_DIR/e2e-score-build" -j2 --target bzykolot2 >/dev/null || fail "building the loopback copy of the game"
+fi
+URL="http://127.0.0.1:$port"
+! curl -s -o /dev/null -m 1 "$URL/bzykolot4.wtf" || fail "something already answers on $URL"
 e2e_start_xvfb
+RTSH=$(e2e_right_shift)
 DASHES=$(printf -- '-%.0s' {1..80})
 INIT="OK  : init: Okno zrobione (${E2E_W}x${E2E_H}px)"
 dir=$(e2e_run_dir game)
@@ -24,6 +42,37 @@ loudest() {  # the loudest 16-bit sample of the disk audio between bytes $1 and 
 ring_diff() {  # pixels that differ between the plain and the ring screenshots in a box (x y w h)
     for i in plain ring; do convert "$ART/$i.png" -crop "$3x$4+$1+$2" +repage "$E2E_SCRATCH/$i.png"; done
     compare -metric AE "$E2E_SCRATCH/plain.png" "$E2E_SCRATCH/ring.png" null: 2>&1 | cut -d' ' -f1
+}
+start_server() {
+    "$BUILD_DIR/server/bzykolot2-scores" --listen "127.0.0.1:$port" --db "$E2E_SCRATCH/scores.db" >>"$ART/server.log" 2>&1 &
+    E2E_SERVER_PID=$!
+    e2e_until 10 curl -s -o /dev/null -m 1 "$URL/bzykolot4.wtf" || fail "the score server did not start"
+}
+panel() {  # the score panel's text, from the frozen game
+    kill -STOP "$E2E_GAME_PID"
+    gdb -p "$E2E_GAME_PID" -batch -nx -ex 'printf "%s\n", panelText.text._M_dataplus._M_p' 2>/dev/null |
+        sed -n '/^Pokonanych\|^Czas\|^Muchy/,$p' | grep -v '^\[Inferior'
+    kill -CONT "$E2E_GAME_PID"
+}
+# is STATE [SUB]: the game is in STATE and that screen's sub-state is SUB.
+is() { [ "$(e2e_game '(int)gameState' ${2:+"(int)$([ "$1" = 3 ] && echo roundEndState || echo scoresState)"})" = "$*" ]; }
+start_round() {
+    e2e_click $((W / 2 - 60)) $((H / 2 - 40))
+    e2e_until 10 is 1 || fail "the start button did not start a round"
+    e2e_sync_pointer
+}
+round_end() {  # the still cursor stung to the round's end while right Shift runs the frames unthrottled
+    timeout 10 xdotool keydown "$RTSH"
+    e2e_until 240 is 3 0 || fail "the round did not end"
+    timeout 10 xdotool keyup "$RTSH"
+    sleep 0.3
+    read -r kills ticks < <(e2e_game kills roundTicks)
+}
+sent() {  # the score screen after a post: the server's table, also in dl.txt, holds Kot's round
+    e2e_until 30 is 2 -1 || fail "the score screen did not settle"
+    table=$(curl -s -m 5 "$URL/bzykolot4.wtf")
+    [[ " $table " == *" Kot $kills $ticks "* ]] && [ "$(cat dl.txt)" = "$table" ] ||
+        fail "Kot $kills $ticks: server table '$table', dl.txt '$(cat dl.txt)'"
 }
 
 e2e_start_game "$dir"
@@ -44,8 +93,26 @@ e2e_key F2
 e2e_until 10 after_f2 || fail "no second window, or no debug line after it"
 e2e_quit
 
-e2e_round "$dir" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$audio" SDL_DISKAUDIODELAY=40
+start_server
+RUN_DIR=$GAME_DIR e2e_menu "$dir" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$audio" SDL_DISKAUDIODELAY=40
 grep -qx "INFO: MaxUpdates: $budget" "$dir/log.txt" || fail "the stored budget $budget was not used"
+cd "$dir" || exit 1
+echo "stary 1 2" >dl.txt
+e2e_click $((W / 2 + 4)) $((H / 2 - 40))
+e2e_until 10 is 2 -1 || fail "the empty table did not settle"
+[ "$(cat dl.txt)" = " " ] && [ "$(panel)" = "Czas:" ] || fail "after the empty table: dl.txt '$(cat dl.txt)', panel $(panel)"
+e2e_key Escape
+e2e_until 5 is 0 || fail "Escape did not return to the menu from the empty table"
+# A trail over the menu, left to die out (20 frames), then Escape: a full flip of the same scene.
+for i in 1 2 3 4 5 6; do e2e_moveto $((W / 2 + 100 + 10 * i)) $((H / 2 + 50)); done
+sleep 1.5
+e2e_shot menu_dirty
+e2e_key Escape
+sleep 0.5
+e2e_shot menu_full
+diff_px=$(compare -metric AE "$ART/menu_dirty.png" "$ART/menu_full.png" null: 2>&1 | cut -d' ' -f1)
+[ "$diff_px" = 0 ] || fail "the menu's dirty frames differ from a full flip in $diff_px pixels"
+start_round
 cx=$((W / 2 + 30)) cy=$((H / 2 - 20))
 e2e_moveto "$cx" "$cy"
 # At once, while the nearest fly (spawned at frame 60 on an edge, 2 px a frame)
@@ -80,22 +147,32 @@ for _ in {1..15}; do  # until a blast kill shows: the stings pile up while the c
 done
 timeout 10 xdotool mouseup 1
 [ "$blasted" -gt 0 ] || fail "explosions killed no fly (kills $kills, health $health)"
-# The still cursor is stung to the round's end while right Shift runs the frames unthrottled.
-RTSH=$(e2e_right_shift)
-timeout 10 xdotool keydown "$RTSH"
-e2e_until 300 eval '[ "$(e2e_game "(int)gameState" "(int)roundEndState")" = "3 0" ]' || fail "the round did not end"
-timeout 10 xdotool keyup "$RTSH"
+round_end
+e2e_combo Shift_L k
+e2e_key o
+e2e_key t
+[ "$(panel | tail -1)" = "Wpisz nick: Kot" ] || fail "nick on the panel: $(panel)"
+e2e_key Return
+sent
+[ "$table" = "Kot $kills $ticks" ] || fail "table '$table'"
+[ "$(panel)" = "$(printf 'Czas:\n01.\t Kot\t %d' $((ticks / 62)))" ] || fail "time view: $(panel)"
+e2e_key space
+e2e_until 5 is 2 -1 || fail "the view did not settle after the key"
+[ "$(panel)" = "$(printf 'Muchy:\n01.\t Kot\t %d' "$kills")" ] || fail "flies view: $(panel)"
+
+kill "$E2E_SERVER_PID" && wait "$E2E_SERVER_PID"
 e2e_key Escape
-sleep 0.5
-# A trail over the menu, left to die out (20 frames), then Escape: a full flip of the same scene.
-for i in 1 2 3 4 5 6; do e2e_moveto $((W / 2 + 100 + 10 * i)) $((H / 2 + 50)); done
-sleep 1.5
-e2e_shot menu_dirty
+e2e_until 5 is 0 || fail "Escape did not return to the menu"
+start_round
+round_end
+[ "$(panel | tail -1)" = "Wpisz nick: Kot" ] || fail "the nick was not kept for the next round: $(panel)"
+e2e_key Return
+e2e_until 15 is 3 4 || fail "a post without a server did not fail"
+[ "$(panel | tail -1)" = "Nie udalo sie wyslac. Wyslac ponownie? (Enter/Escape)" ] || fail "failure message: $(panel)"
+start_server
+e2e_key Return
+sent
 e2e_key Escape
-sleep 0.5
-e2e_shot menu_full
-diff_px=$(compare -metric AE "$ART/menu_dirty.png" "$ART/menu_full.png" null: 2>&1 | cut -d' ' -f1)
-[ "$diff_px" = 0 ] || fail "the menu's dirty frames differ from a full flip in $diff_px pixels"
-# In a round a click would fire instead: quitting also shows that Escape reached the menu.
+e2e_until 5 is 0 || fail "Escape did not return to the menu"
 e2e_quit e2e_click $((W / 2 + 60)) $((H / 2 - 40))
 echo "round test passed; screenshots in $ART"
