@@ -1,17 +1,12 @@
-# The game from start to quit under Xvfb. First in a fresh folder: the start-up
-# lines in order, the measured budget stored, a black screen but for the menu,
-# F2 making the window again, left Alt+F4. Then with the stored budget, the
-# sound through SDL's disk driver and the bundled score server on loopback:
-# the fresh server's empty table replaces an old "dl.txt"; the menu's
-# dirty-rectangle frames equal a full flip; in a round the left button held at
-# once sounds blasts before any fly is near, the right button opens the weapon
-# ring (six icons, the HUD line under it), the left button held while the
-# flies arrive kills flies beyond the stings (a sting counts two kills and
-# costs one health), the still cursor is stung to the round's end; a nick is
-# typed and sent, and the score comes back in "dl.txt" and on the score screen
-# in both views. Then with the server stopped the post fails and waits for
-# Enter; with it back, Enter sends; the quit button ends the game. Kills and
-# frames are in no log line: gdb reads them from the frozen game.
+# The game under Xvfb. In a fresh folder: the start-up lines, the budget
+# stored, a black screen but for the menu, F2, left Alt+F4. Again, with the
+# stored budget, the sound through SDL's disk driver and the score server on
+# loopback: the empty table replaces an old "dl.txt"; the menu's dirty frames
+# equal a full flip; a round: blasts sound at once, the right button opens the
+# weapon ring, held blasts kill flies beyond the stings (a sting counts two
+# kills and costs one health), the still cursor is stung to the end; with the
+# server stopped the post fails, with it back Enter sends; the score in
+# "dl.txt" and in both views; the quit button. gdb reads the frozen game.
 . "$(dirname "$0")/lib.sh"
 e2e_init
 # A build for another score host never talks to it: a copy of the game built
@@ -56,24 +51,6 @@ panel() {  # the score panel's text, from the frozen game
 }
 # is STATE [SUB]: the game is in STATE and that screen's sub-state is SUB.
 is() { [ "$(e2e_game '(int)gameState' ${2:+"(int)$([ "$1" = 3 ] && echo roundEndState || echo scoresState)"})" = "$*" ]; }
-start_round() {
-    e2e_click $((W / 2 - 60)) $((H / 2 - 40))
-    e2e_until 10 is 1 || fail "the start button did not start a round"
-    e2e_sync_pointer
-}
-round_end() {  # the still cursor stung to the round's end while right Shift runs the frames unthrottled
-    timeout 10 xdotool keydown "$RTSH"
-    e2e_until 240 is 3 0 || fail "the round did not end"
-    timeout 10 xdotool keyup "$RTSH"
-    sleep 0.3
-    read -r kills ticks < <(e2e_game kills roundTicks)
-}
-sent() {  # the score screen after a post: the server's table, also in dl.txt, holds Kot's round
-    e2e_until 30 is 2 -1 || fail "the score screen did not settle"
-    table=$(curl -s -m 5 "$URL/bzykolot4.wtf")
-    [[ " $table " == *" Kot $kills $ticks "* ]] && [ "$(cat dl.txt)" = "$table" ] ||
-        fail "Kot $kills $ticks: server table '$table', dl.txt '$(cat dl.txt)'"
-}
 
 e2e_start_game "$dir"
 e2e_wait_log "$dir" "$DASHES"
@@ -112,7 +89,9 @@ sleep 0.5
 e2e_shot menu_full
 diff_px=$(compare -metric AE "$ART/menu_dirty.png" "$ART/menu_full.png" null: 2>&1 | cut -d' ' -f1)
 [ "$diff_px" = 0 ] || fail "the menu's dirty frames differ from a full flip in $diff_px pixels"
-start_round
+e2e_click $((W / 2 - 60)) $((H / 2 - 40))
+e2e_until 10 is 1 || fail "the start button did not start a round"
+e2e_sync_pointer
 cx=$((W / 2 + 30)) cy=$((H / 2 - 20))
 e2e_moveto "$cx" "$cy"
 # At once, while the nearest fly (spawned at frame 60 on an edge, 2 px a frame)
@@ -147,31 +126,29 @@ for _ in {1..15}; do  # until a blast kill shows: the stings pile up while the c
 done
 timeout 10 xdotool mouseup 1
 [ "$blasted" -gt 0 ] || fail "explosions killed no fly (kills $kills, health $health)"
-round_end
+# The still cursor is stung to the round's end while right Shift runs the frames unthrottled.
+timeout 10 xdotool keydown "$RTSH"
+e2e_until 240 is 3 0 || fail "the round did not end"
+timeout 10 xdotool keyup "$RTSH"
+read -r kills ticks < <(e2e_game kills roundTicks)
+kill "$E2E_SERVER_PID" && wait "$E2E_SERVER_PID"
 e2e_combo Shift_L k
 e2e_key o
 e2e_key t
 [ "$(panel | tail -1)" = "Wpisz nick: Kot" ] || fail "nick on the panel: $(panel)"
 e2e_key Return
-sent
-[ "$table" = "Kot $kills $ticks" ] || fail "table '$table'"
-[ "$(panel)" = "$(printf 'Czas:\n01.\t Kot\t %d' $((ticks / 62)))" ] || fail "time view: $(panel)"
-e2e_key space
-e2e_until 5 is 2 -1 || fail "the view did not settle after the key"
-[ "$(panel)" = "$(printf 'Muchy:\n01.\t Kot\t %d' "$kills")" ] || fail "flies view: $(panel)"
-
-kill "$E2E_SERVER_PID" && wait "$E2E_SERVER_PID"
-e2e_key Escape
-e2e_until 5 is 0 || fail "Escape did not return to the menu"
-start_round
-round_end
-[ "$(panel | tail -1)" = "Wpisz nick: Kot" ] || fail "the nick was not kept for the next round: $(panel)"
-e2e_key Return
 e2e_until 15 is 3 4 || fail "a post without a server did not fail"
 [ "$(panel | tail -1)" = "Nie udalo sie wyslac. Wyslac ponownie? (Enter/Escape)" ] || fail "failure message: $(panel)"
 start_server
 e2e_key Return
-sent
+# The score screen: the server's table, also in dl.txt, is Kot's round.
+e2e_until 30 is 2 -1 || fail "the score screen did not settle"
+table=$(curl -s -m 5 "$URL/bzykolot4.wtf")
+[ "$table" = "Kot $kills $ticks" ] && [ "$(cat dl.txt)" = "$table" ] || fail "Kot $kills $ticks: server table '$table', dl.txt '$(cat dl.txt)'"
+[ "$(panel)" = "$(printf 'Czas:\n01.\t Kot\t %d' $((ticks / 62)))" ] || fail "time view: $(panel)"
+e2e_key space
+e2e_until 5 is 2 -1 || fail "the view did not settle after the key"
+[ "$(panel)" = "$(printf 'Muchy:\n01.\t Kot\t %d' "$kills")" ] || fail "flies view: $(panel)"
 e2e_key Escape
 e2e_until 5 is 0 || fail "Escape did not return to the menu"
 e2e_quit e2e_click $((W / 2 + 60)) $((H / 2 - 40))
