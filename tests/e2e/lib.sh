@@ -1,11 +1,9 @@
-# Helpers for end-to-end tests of the real game under Xvfb, driven by xdotool.
-# Source it from a *_test.sh script; CTest gives BUILD_DIR, SRC_DIR and RUN_DIR
-# (the build's run directory holding bzykolot2 and data/). Every helper is
-# named e2e_*; fail MESSAGE prints the message and the game's log and ends the test.
+# Helpers for end-to-end tests of the real game under Xvfb, driven by xdotool, for
+# *_test.sh scripts given BUILD_DIR, SRC_DIR and RUN_DIR (bzykolot2 and data/) by
+# CTest. fail MESSAGE prints the message and the game's log and ends the test.
 set -u
 
-# A sanitized game ends with a failure status on leaks inside X11 and SDL; a
-# sanitizer report must not pass for a clean exit.
+# Leaks inside X11 and SDL are not the game's; a sanitizer report must not pass for a clean exit.
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/lsan.supp}
 export ASAN_OPTIONS="exitcode=99:${ASAN_OPTIONS:-}" UBSAN_OPTIONS="exitcode=98:halt_on_error=1:${UBSAN_OPTIONS:-}"
 E2E_W=1024 E2E_H=768
@@ -103,8 +101,7 @@ e2e_wait_exit() {
     E2E_STATUS=$? E2E_GAME_PID=
 }
 
-# e2e_quit [COMMAND...]: COMMAND (left Alt+F4 unless given) ends the game with 0
-# and "INFO: Stop" last, no sprite having failed on the way.
+# e2e_quit [COMMAND...]: COMMAND (left Alt+F4) ends the game: 0, "INFO: Stop" last, no sprite failed.
 e2e_quit() {
     [ $# -gt 0 ] || set -- e2e_combo Alt_L F4
     "$@"
@@ -113,20 +110,15 @@ e2e_quit() {
     ! grep -E "^FAIL: (Object|Sprite)" "$E2E_GAME_DIR/log.txt" || fail "a sprite failed to load"
 }
 
-# e2e_shot NAME: a screenshot into ART, taken with the game stopped so that
-# nothing moves on a slow machine while it is taken.
+# e2e_shot NAME: a screenshot into ART, the game stopped so nothing moves while it is taken.
 e2e_shot() {
     [ -n "$E2E_GAME_PID" ] && kill -STOP "$E2E_GAME_PID"
     timeout 20 import -window root -display "$DISPLAY" "$ART/$1.png" || fail "screenshot failed"
     [ -n "$E2E_GAME_PID" ] && kill -CONT "$E2E_GAME_PID"
 }
 
-# Key code of right Shift alone: xdotool's Shift_R presses both Shifts.
-e2e_right_shift() {
-    local code
-    code=$(xkbcomp -xkb "$DISPLAY" - 2>/dev/null | sed -n 's/^ *<RTSH> *= *\([0-9]*\);.*/\1/p' | head -1)
-    echo "${code:-62}"
-}
+# Key code of right Shift alone (xdotool's Shift_R presses both Shifts), 62 unless the keymap says.
+e2e_right_shift() { xkbcomp -xkb "$DISPLAY" - 2>/dev/null | sed -n 's/^ *<RTSH> *= *\([0-9]*\);.*/\1/p' | grep -m1 . || echo 62; }
 
 # Once the game has warped its pointer to the centre, SDL's pointer is X's plus
 # an offset. Sets W and H (the full-screen window's size) and offx, offy.
