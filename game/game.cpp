@@ -47,6 +47,10 @@ void dispatchState() {
     }
 }
 
+// A sprite whose bitmap did not decode, or whose animations did not load, is
+// as good as a missing one: drawn it shows nothing and logs every frame.
+static bool drawable(Sprite* s) { return s && s->bitmap && animCount(s) > 0; }
+
 // Everything after init up to the loop; returns 0 or the exit code of the failure.
 static int prepare(const StartOptions& o) {
     Sprite::load("data/gfx.pkf", sprites);
@@ -66,12 +70,12 @@ static int prepare(const StartOptions& o) {
     SDL_WarpMouse(static_cast<Uint16>(screen->w / 2), static_cast<Uint16>(screen->h / 2));
     SDL_GetMouseState(&mouseX, &mouseY);
 
-    if (!cursorSprite || !flySprite) {
+    if (!drawable(cursorSprite) || !drawable(flySprite)) {
         printf("FAIL: Nie udalo sie wczytac grafik kursora/muchy\n");
         return 101;
     }
     for (int i = 0; i < kWeaponKinds; ++i) {
-        if (!weaponIcons[i]) {
+        if (!drawable(weaponIcons[i])) {
             printf("FAIL: Nie udalo sie wczytac grafiki broni %d\n", i);
             return 101;
         }

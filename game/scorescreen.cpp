@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <new>
 
+#include "base/signature.h"
 #include "game/game.h"
 #include "game/panel.h"
 #include "game/transfer.h"
@@ -16,6 +17,16 @@
 ScoresState scoresState = ScoresStart;
 int32_t staleKey = -1;
 Hiscore hiscores;
+
+// A nick as the panel shows it: a downloaded table may hold any bytes, so
+// each one outside printable ASCII becomes '?', and it is cut to the longest
+// nick a player can send, so every record stays one row.
+static std::string shownNick(const std::string& nick) {
+    std::string shown = nick.substr(0, kNickMax);
+    for (char& c : shown)
+        if (c < ' ' || c > '~') c = '?';
+    return shown;
+}
 
 std::string tableText(Hiscore& table, bool byFlies) {
     const int32_t rows = std::min(table.count(), table.limit);
@@ -27,8 +38,8 @@ std::string tableText(Hiscore& table, bool byFlies) {
     for (int32_t i = 0; i < rows; i++) {
         const ScoreRecord& r = table.records[i];
         const int32_t value = byFlies ? r.flies : r.time / 62;
-        char line[64];  // at most 59: an 11-character place, a 32-byte nick, an 11-digit value
-        snprintf(line, sizeof line, "%02d.\t %s\t %d\n", r.place, r.nick.c_str(), value);
+        char line[64];  // at most 58: an 11-character place, a 31-byte nick, an 11-digit value
+        snprintf(line, sizeof line, "%02d.\t %s\t %d\n", r.place, shownNick(r.nick).c_str(), value);
         text += line;
     }
     return text;

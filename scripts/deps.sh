@@ -7,7 +7,7 @@ want=(cmake g++ make pkg-config libsdl1.2-dev libcurl4-openssl-dev libgtest-dev
       libcpp-httplib-dev libsqlite3-dev libmicrohttpd-dev libpq-dev curl)
 if [ "${1:-build}" = test ]; then
   want+=(xvfb xdotool imagemagick x11-xkb-utils x11-utils sox python3 gdb postgresql e2fsprogs
-         dpkg-dev file lintian desktop-file-utils appstream systemd man-db)
+         dpkg-dev file lintian desktop-file-utils appstream systemd man-db clang libfuzzer-14-dev iproute2)
 fi
 missing=()
 for p in "${want[@]}"; do

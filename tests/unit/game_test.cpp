@@ -5,6 +5,7 @@
 #include <set>
 #include <tuple>
 
+#include "base/scorebound.h"
 #include "game/frame.h"
 #include "game/roundend.h"
 #include "game/scorescreen.h"
@@ -317,6 +318,26 @@ TEST_F(World, FrameTakesOneEventAndHandlesLeftAltF4AndEscape) {
         gameState = GameState(bad), dispatchState();
         EXPECT_EQ(gameState, StateMenu);
     }
+}
+
+// The score server's bound on a round's flies, held against rounds played by
+// the game's own code: every fly beaten as it appears until a number of kills,
+// then stings until the round is lost (10,000 kills take ~105,800 frames).
+TEST_F(World, ScoreBoundHoldsForRoundsPlayedByTheGameAndRefusesTheImpossible) {
+    for (int32_t killUntil : {0, 250, 10000}) {
+        for (unsigned seed : {1u, 2u}) {
+            SetUp(), srand(seed);
+            while (gameState == StatePlay) {
+                playFrame();
+                for (auto& f : flies)
+                    if (kills < killUntil) f->setHP(0);
+                worldPass();
+            }
+            while (!flies.empty()) worldPass();
+            EXPECT_TRUE(kills >= killUntil && possibleScore(kills, roundTicks)) << kills << " flies in " << roundTicks << " frames";
+        }
+    }
+    EXPECT_TRUE(!possibleScore(INT32_MAX, 1) && !possibleScore(0, 0) && possibleScore(0, 1)) << "no round lasts no frame";
 }
 
 }  // namespace
