@@ -2,6 +2,7 @@
 // once-a-second debug line of the frame's end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "game/frame.h"
@@ -47,17 +48,9 @@ TEST(Pacing, WaitsOutSixteenMillisecondsUnlessRightShift) {
     EXPECT_EQ(frameWait(1000, 1015, false), -1);
     EXPECT_EQ(frameWait(1000, 1003, true), -1);
     EXPECT_EQ(frameWait(0xfffffffau, 4u, false), 6) << "across the wrap of SDL's clock";
-    worldfix::openScreen();
-    EXPECT_GT(benchmark(), 0) << "rectangles presented";
-    CaptureStdout cap;
-    SDL_Surface* saved = screen;
-    screen = nullptr;
-    EXPECT_EQ(benchmark(), 0);
-    screen = saved;
-    EXPECT_EQ(cap.stop(), "FAIL: benchmark: NULL screen\n");
 }
 
-TEST(FrameEnd, DebugLineWithListSizes) {
+TEST(FrameEnd, DebugLineOnceASecondWithListSizes) {
     worldfix::openScreen();
     clearObjects();
     Sprite* dot = worldfix::plainSprite(1);
@@ -69,11 +62,12 @@ TEST(FrameEnd, DebugLineWithListSizes) {
     fullUpdate = true;
     lastSecond = 0;
     CaptureStdout cap;
-    presentFrame();
+    for (int i = 0; i < 3; ++i) presentFrame();  // the second turns at most once meanwhile
     const std::string line = cap.stop();
     EXPECT_TRUE(dirtyCount == 0 && !fullUpdate);
     ASSERT_EQ(line.rfind("time: ", 0), 0u) << line;
-    EXPECT_EQ(line.substr(line.find(',')), ", parts: 2, fly: 0, updates: 7, weps: 0, delay: 5-9\n");
+    EXPECT_LE(std::count(line.begin(), line.end(), '\n'), 2) << "once a second, not every frame: " << line;
+    EXPECT_EQ(line.substr(line.find(','), line.find('\n') + 1 - line.find(',')), ", parts: 2, fly: 0, updates: 7, weps: 0, delay: 5-9\n");
 }
 
 }  // namespace
