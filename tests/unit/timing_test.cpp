@@ -22,8 +22,8 @@ std::string le32(int64_t v) { return {char(v), char(v >> 8), char(v >> 16), char
 
 TEST(Budget, StoredValueOrMeasuredAndRewritten) {
     const std::pair<std::optional<std::string>, int32_t> rows[] = {  // the file; 66010: measured and rewritten
-        {le32(250), 250}, {le32(77) + le32(99999), 77}, {le32(kMaxStoredBudget), kMaxStoredBudget}, {std::nullopt, 66010},
-        {"\x20\x01\x00", 66010}, {le32(0), 66010}, {le32(-1), 66010}, {le32(kMaxStoredBudget + 1), 66010}, {le32(0x7fffffff), 66010}};
+        {le32(250), 250}, {le32(77) + le32(99999), 77}, {le32(1000000), 1000000}, {std::nullopt, 66010},
+        {"\x20\x01\x00", 66010}, {le32(0), 66010}, {le32(-1), 66010}, {le32(1000001), 66010}, {le32(0x7fffffff), 66010}};
     for (const auto& [file, budget] : rows) {
         const std::string path = testutil::tempDir("upds") + "/upds";
         if (file) testutil::writeFile(path, *file);
