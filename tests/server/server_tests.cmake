@@ -14,7 +14,8 @@ set_tests_properties(pg_cluster_start PROPERTIES FIXTURES_SETUP pg TIMEOUT 120)
 set_tests_properties(pg_cluster_stop PROPERTIES FIXTURES_CLEANUP pg TIMEOUT 60)
 
 # The slow-client test holds 1200 connections for seconds: it runs alone, so
-# that it does not upset the timing of the end-to-end tests.
+# that it does not upset the timing of the end-to-end tests, and on SQLite only,
+# as it tests the web side, not the store.
 function(bzk_server_tests prefix filter)
   gtest_discover_tests(server_test DISCOVERY_MODE PRE_TEST TEST_PREFIX "${prefix}" TEST_FILTER "${filter}"
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/server PROPERTIES TIMEOUT 120 ${ARGN})
@@ -23,4 +24,3 @@ bzk_server_tests("sqlite." "-*SlowAndIdle*")
 bzk_server_tests("sqlite." "*SlowAndIdle*" RUN_SERIAL TRUE)
 set(pg_env FIXTURES_REQUIRED pg ENVIRONMENT "BZK_TEST_PG_URL_FILE=${pg_state}/url")
 bzk_server_tests("pg." "ScoreServer.*-*SlowAndIdle*" ${pg_env})
-bzk_server_tests("pg." "*SlowAndIdle*" ${pg_env} RUN_SERIAL TRUE)

@@ -100,6 +100,7 @@ TEST_F(SpriteTest, AnimationLinesCommentsAndLineEnds) {
                              "1 2 3 4 5 6 7\n"               // speed 100, loop 0
                              "1 2 3 4 5 6 7 8\r\n"
                              "1 2 3 4 5 6 7 8 9 10 11 12\r\n\r\n"  // fields after the ninth ignored
+                             "2 2 3 4 5 6 7 8 9\n"          // exactly nine: the loop frame read
                              "# 1 2 3 4 5 6\n"               // a comment
                              "#1 2 3 4 5 6 7\n"              // not a comment: first field reads 0
                              "\t-4\t+5  x 7 8 9 10\n";
@@ -110,7 +111,7 @@ TEST_F(SpriteTest, AnimationLinesCommentsAndLineEnds) {
     for (const Anim& a : registry["an.bmp"]->anims)
         got.push_back({a.frames, a.x, a.y, a.w, a.h, a.hotX, a.hotY, a.speed, a.loopFrame});
     EXPECT_EQ(got, (std::vector<std::vector<int32_t>>{{1, 2, 3, 4, 5, 6, 7, 100, 0}, {1, 2, 3, 4, 5, 6, 7, 8, 0},
-                                                      {1, 2, 3, 4, 5, 6, 7, 8, 9}, {0, 2, 3, 4, 5, 6, 7, 100, 0},
+                                                      {1, 2, 3, 4, 5, 6, 7, 8, 9}, {2, 2, 3, 4, 5, 6, 7, 8, 9}, {0, 2, 3, 4, 5, 6, 7, 100, 0},
                                                       {-4, 5, 0, 7, 8, 9, 10, 100, 0}}));
 }
 

@@ -2,6 +2,7 @@
 // once-a-second debug line of the frame's end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "game/frame.h"
@@ -21,8 +22,8 @@ std::string le32(int64_t v) { return {char(v), char(v >> 8), char(v >> 16), char
 
 TEST(Budget, StoredValueOrMeasuredAndRewritten) {
     const std::pair<std::optional<std::string>, int32_t> rows[] = {  // the file; 66010: measured and rewritten
-        {le32(250), 250}, {le32(77) + le32(99999), 77}, {le32(kMaxStoredBudget), kMaxStoredBudget}, {std::nullopt, 66010},
-        {"\x20\x01\x00", 66010}, {le32(0), 66010}, {le32(-1), 66010}, {le32(kMaxStoredBudget + 1), 66010}, {le32(0x7fffffff), 66010}};
+        {le32(250), 250}, {le32(77) + le32(99999), 77}, {le32(1000000), 1000000}, {std::nullopt, 66010},
+        {"\x20\x01\x00", 66010}, {le32(0), 66010}, {le32(-1), 66010}, {le32(1000001), 66010}, {le32(0x7fffffff), 66010}};
     for (const auto& [file, budget] : rows) {
         const std::string path = testutil::tempDir("upds") + "/upds";
         if (file) testutil::writeFile(path, *file);
@@ -47,17 +48,9 @@ TEST(Pacing, WaitsOutSixteenMillisecondsUnlessRightShift) {
     EXPECT_EQ(frameWait(1000, 1015, false), -1);
     EXPECT_EQ(frameWait(1000, 1003, true), -1);
     EXPECT_EQ(frameWait(0xfffffffau, 4u, false), 6) << "across the wrap of SDL's clock";
-    worldfix::openScreen();
-    EXPECT_GT(benchmark(), 0) << "rectangles presented";
-    CaptureStdout cap;
-    SDL_Surface* saved = screen;
-    screen = nullptr;
-    EXPECT_EQ(benchmark(), 0);
-    screen = saved;
-    EXPECT_EQ(cap.stop(), "FAIL: benchmark: NULL screen\n");
 }
 
-TEST(FrameEnd, DebugLineWithListSizes) {
+TEST(FrameEnd, DebugLineOnceASecondWithListSizes) {
     worldfix::openScreen();
     clearObjects();
     Sprite* dot = worldfix::plainSprite(1);
@@ -69,11 +62,12 @@ TEST(FrameEnd, DebugLineWithListSizes) {
     fullUpdate = true;
     lastSecond = 0;
     CaptureStdout cap;
-    presentFrame();
+    for (int i = 0; i < 3; ++i) presentFrame();  // the second turns at most once meanwhile
     const std::string line = cap.stop();
     EXPECT_TRUE(dirtyCount == 0 && !fullUpdate);
     ASSERT_EQ(line.rfind("time: ", 0), 0u) << line;
-    EXPECT_EQ(line.substr(line.find(',')), ", parts: 2, fly: 0, updates: 7, weps: 0, delay: 5-9\n");
+    EXPECT_LE(std::count(line.begin(), line.end(), '\n'), 2) << "once a second, not every frame: " << line;
+    EXPECT_EQ(line.substr(line.find(','), line.find('\n') + 1 - line.find(',')), ", parts: 2, fly: 0, updates: 7, weps: 0, delay: 5-9\n");
 }
 
 }  // namespace
