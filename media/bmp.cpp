@@ -48,3 +48,13 @@ SDL_Surface* decodeBmp24(const unsigned char* p, size_t size) {
     }
     return s;
 }
+
+bool bmpFitsItsBytes(const unsigned char* p, size_t size) {
+    if (!p || size < 22) return false;
+    const bool core = le32(p + 14) == 12;  // the old header: unsigned 16-bit sizes
+    if (!core && size < 26) return false;
+    const auto side = [](int32_t v) { return v < 0 ? -int64_t(v) : int64_t(v); };
+    const uint64_t w = core ? uint32_t(p[18] | p[19] << 8) : side(int32_t(le32(p + 18)));
+    const uint64_t h = core ? uint32_t(p[20] | p[21] << 8) : side(int32_t(le32(p + 22)));
+    return w * h <= uint64_t(size) * 8;
+}

@@ -10,3 +10,9 @@
 // `size`, sizes SDL would not take, or a display whose alpha layout differs;
 // the caller then decodes the SDL way, which fails or succeeds as before.
 SDL_Surface* decodeBmp24(const unsigned char* bytes, size_t size);
+
+// Whether a BMP's header claims no more pixels than its bytes could hold (a
+// bit each at the least), with its sizes present at all. SDL takes the header's
+// word: a few hundred bytes would have it make, or try to allocate, a picture
+// of gigabytes.
+bool bmpFitsItsBytes(const unsigned char* bytes, size_t size);

@@ -99,14 +99,8 @@ bool Sprite::loadGfx(const char* name, Sprite* sprite) {
     SDL_Surface* decoded = nullptr;
     // The plain 24-bit bitmaps go straight into their final form; SDL takes the rest.
     if (size >= 0) sprite->bitmap = decodeBmp24(reinterpret_cast<const unsigned char*>(packBytes.data()), size);
-    if (size >= 0 && !sprite->bitmap)
+    if (size >= 0 && !sprite->bitmap && bmpFitsItsBytes(reinterpret_cast<const unsigned char*>(packBytes.data()), size))
         decoded = SDL_LoadBMP_RW(SDL_RWFromMem(packBytes.data(), static_cast<int>(size)), 1);
-    // SDL takes the header's word for the size, so a few hundred bytes could
-    // claim 8192 x 8192 pixels it never reads; every pixel takes at least a bit.
-    if (decoded && (decoded->pitch == 0 || static_cast<uint64_t>(decoded->w) * decoded->h > static_cast<uint64_t>(size) * 8)) {
-        SDL_FreeSurface(decoded);
-        decoded = nullptr;
-    }
     if (decoded) {
         sprite->bitmap = SDL_DisplayFormatAlpha(decoded);
         SDL_FreeSurface(decoded);

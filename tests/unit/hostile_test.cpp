@@ -22,8 +22,9 @@ TEST(Hostile, DownloadedNicksShowAsOneRowOfPrintableBytes) {
 
 // The real graphics pack with one entry made no BMP ('j'), one byte short ('s'),
 // or a bitmap's first 600 bytes claiming 8192 x 8192 pixels of 6144 bits, which
-// SDL makes an empty picture of (no alpha plane: 'h'); start-up must end with
-// `status` and log `line`.
+// SDL makes an empty picture of (no alpha plane: 'h'), or an old core header
+// claiming 13352 x 48535 pixels, for which SDL asks for more than all memory ('c'); start-up must
+// end with `status` and log `line`.
 TEST(Hostile, KeySpriteThatCannotBeDrawnStopsStartUp) {
     Resfile real;
     std::vector<testutil::PackEntry> entries;
@@ -36,6 +37,7 @@ TEST(Hostile, KeySpriteThatCannotBeDrawnStopsStartUp) {
         {"mucha01.bmp", 'j', 101, "FAIL: Nie udalo sie wczytac grafik kursora/muchy\n"},
         {"wep_flame.smt", 's', 101, "FAIL: Nie udalo sie wczytac grafiki broni 1\n"},
         {"kursor.bmp", 'h', 101, "FAIL: Sprite.loadGfx: Nie udalo sie wczytac grafiki (kursor.bmp)\n"},
+        {"kursor.bmp", 'c', 101, "FAIL: Sprite.loadGfx: Nie udalo sie wczytac grafiki (kursor.bmp)\n"},
         {"", 's', 0, "INFO: MaxUpdates: 1\n"},
     };
     char home[4096];
@@ -48,9 +50,10 @@ TEST(Hostile, KeySpriteThatCannotBeDrawnStopsStartUp) {
             if (c.change == 'j') e.bytes = "BM" + std::string(64, 'j');
             if (c.change == 's') e.bytes.erase(0, 1);
             if (c.change == 'h') e.bytes = e.bytes.substr(0, 600).replace(18, 12, std::string("\0\x20\0\0\0\x20\0\0\1\0\0\x18", 12));
+            if (c.change == 'c') e.bytes = e.bytes.substr(0, 600).replace(14, 12, std::string("\x0c\0\0\0\x28\x34\x97\xbd\xa3\x30\x20\x30", 12));
         }
         changed.erase(std::remove_if(changed.begin(), changed.end(),
-                                     [&](const testutil::PackEntry& e) { return c.change == 'h' && e.name == "kursor.smt"; }),
+                                     [&](const testutil::PackEntry& e) { return (c.change == 'c' || c.change == 'h') && e.name == "kursor.smt"; }),
                       changed.end());
         ASSERT_EQ(chdir(testutil::tempDir(c.entry).c_str()), 0);
         mkdir("data", 0755);
