@@ -57,8 +57,10 @@ TEST(Parser, SplitEditAndAbsentIndices) {
         {std::string("ab\0cd", 5), " ", 0, 0, "", std::string("ab\0cd", 5), {"ab", "cd"}},
         {"a b", " ", 'i', -1, "q ", "q a b", {"q", "a", "b"}},
         {"q r a b", " ", 'i', 2, "x", "q r a xb", {"q", "r", "a", "xb"}},
+        {"a b", " ", 'i', 1, "c", "a b c", {"a", "b", "c"}},  // after the last: kept apart
         {"a b  ", " ", 'i', 1, "c", "a b  c", {"a", "b", "c"}},
         {"  one,, two ,three,", ", ", 'd', 1, "", "  one ,three,", {"one", "three"}},
+        {"a b c d", " ", 'd', 2, "", "a b d", {"a", "b", "d"}},
         {"a x c", " ", 's', 0, "y ", " y x c", {"y", "x", "c"}},
     };
     for (const Row& r : rows) {
