@@ -50,11 +50,14 @@ SDL_Surface* decodeBmp24(const unsigned char* p, size_t size) {
 }
 
 bool bmpFitsItsBytes(const unsigned char* p, size_t size) {
-    if (!p || size < 22) return false;
+    if (!p || size < 26) return false;
     const bool core = le32(p + 14) == 12;  // the old header: unsigned 16-bit sizes
-    if (!core && size < 26) return false;
+    if (!core && size < 30) return false;
     const auto side = [](int32_t v) { return v < 0 ? -int64_t(v) : int64_t(v); };
     const uint64_t w = core ? uint32_t(p[18] | p[19] << 8) : side(int32_t(le32(p + 18)));
     const uint64_t h = core ? uint32_t(p[20] | p[21] << 8) : side(int32_t(le32(p + 22)));
-    return w * h <= uint64_t(size) * 8;
+    const uint32_t bits = core ? uint32_t(p[24] | p[25] << 8) : uint32_t(p[28] | p[29] << 8);
+    // SDL makes a picture of any other depth but has no palette for it.
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
+    return w * h <= uint64_t(size) * 8 && w * h * bits <= uint64_t(size) * 8;
 }

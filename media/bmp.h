@@ -11,8 +11,8 @@
 // the caller then decodes the SDL way, which fails or succeeds as before.
 SDL_Surface* decodeBmp24(const unsigned char* bytes, size_t size);
 
-// Whether a BMP's header claims no more pixels than its bytes could hold (a
-// bit each at the least), with its sizes present at all. SDL takes the header's
-// word: a few hundred bytes would have it make, or try to allocate, a picture
-// of gigabytes.
+// Whether a BMP's header gives a depth SDL reads (1, 4, 8, 16, 24 or 32 bits)
+// and claims no more pixels than its bytes could hold at that depth. SDL takes
+// the header's word: a few hundred bytes would have it make, or try to
+// allocate, a picture of gigabytes, or one of a depth it then cannot convert.
 bool bmpFitsItsBytes(const unsigned char* bytes, size_t size);
