@@ -8,6 +8,10 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define BLIT_AVX2 1
+#endif
 
 namespace {
 
@@ -73,6 +77,53 @@ void blendRow(const uint32_t* s, uint32_t* d, int n) {
     for (; i < n; ++i) d[i] = blendPixel(s[i], d[i]);
 }
 
+#ifdef BLIT_AVX2
+// blendRow eight pixels at a time where the processor has AVX2: the same
+// words, the same arithmetic, in both 128-bit halves at once (the sprites'
+// blending is most of a busy frame).
+__attribute__((target("avx2"))) inline __m256i blendWords8(__m256i s, __m256i d) {
+    __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(s, 0xff), 0xff);
+    a = _mm256_add_epi16(a, _mm256_srli_epi16(_mm256_add_epi16(a, _mm256_set1_epi16(1)), 8));
+    a = _mm256_and_si256(a, _mm256_set_epi16(0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1));
+    const __m256i part = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(s, d), a), 8);
+    return _mm256_add_epi8(part, d);
+}
+
+__attribute__((target("avx2"))) void blendRow8(const uint32_t* s, uint32_t* d, int n) {
+    int i = 0;
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xff000000u));
+    for (; i + 8 <= n; i += 8) {
+        const __m256i sp = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
+        const __m256i as = _mm256_and_si256(sp, alpha);
+        if (_mm256_testz_si256(sp, alpha)) continue;  // all transparent
+        const __m256i dp = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        __m256i out;
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(as, alpha)) == -1) {
+            out = _mm256_or_si256(_mm256_andnot_si256(alpha, sp), _mm256_and_si256(alpha, dp));
+        } else {
+            const __m256i lo = blendWords8(_mm256_unpacklo_epi8(sp, zero), _mm256_unpacklo_epi8(dp, zero));
+            const __m256i hi = blendWords8(_mm256_unpackhi_epi8(sp, zero), _mm256_unpackhi_epi8(dp, zero));
+            out = _mm256_packus_epi16(lo, hi);
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), out);
+    }
+    blendRow(s + i, d + i, n - i);
+}
+
+const bool hasAvx2 = [] {
+    __builtin_cpu_init();  // may run before the run-time's own start-up
+    return __builtin_cpu_supports("avx2") != 0;
+}();
+#endif
+
+inline void blendAny(const uint32_t* s, uint32_t* d, int n) {
+#ifdef BLIT_AVX2
+    if (hasAvx2) return blendRow8(s, d, n);
+#endif
+    blendRow(s, d, n);
+}
+
 }  // namespace
 
 int blitAlpha(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect) {
@@ -122,7 +173,7 @@ int blitAlpha(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* d
     const Uint8* s = static_cast<const Uint8*>(src->pixels) + srcy * src->pitch + srcx * 4;
     Uint8* d = static_cast<Uint8*>(dst->pixels) + dstrect->y * dst->pitch + dstrect->x * 4;
     for (int y = 0; y < h; ++y, s += src->pitch, d += dst->pitch)
-        blendRow(reinterpret_cast<const uint32_t*>(s), reinterpret_cast<uint32_t*>(d), w);
+        blendAny(reinterpret_cast<const uint32_t*>(s), reinterpret_cast<uint32_t*>(d), w);
     return 0;
 }
 
