@@ -9,23 +9,32 @@ extern std::vector<SDL_Rect> dirtyRects;  // maxUpdates entries, allocated once 
 extern int32_t dirtyCount;                // requests this frame not dropped by clipping
 extern bool fullUpdate;                   // present the whole screen this frame
 extern int32_t maxUpdates;                // update budget (capacity of dirtyRects); 1000 until measured
-// Where the screen surface may hold anything but black: every box the last
-// frame marked (also those past the budget), or anywhere (drawnAll) on a new
-// window.
-extern std::vector<SDL_Rect> drawnRects;
+// The last frame's drawing could not be recorded (or the window is new): the
+// next clear takes the whole screen.
 extern bool drawnAll;
 extern bool screenBlack;  // a new window cleared whole, nothing drawn or presented since
 
-// Records a changed box of the screen (clipped to `screen`); the request that
-// would fill the last entry switches the frame to a full flip.
+// Records a changed box of the screen (clipped to `screen`) in dirtyRects and
+// in the tiles; the request that would fill the last entry sets fullUpdate
+// (the tiles are then all that is presented, see presentPlan).
 void markDirty(int32_t x, int32_t y, int32_t w, int32_t h);
-// Sends the frame to the display: the whole screen when fullUpdate (which it
-// clears), otherwise the dirty rectangles. Returns the frame's dirtyCount,
-// which starts again from 0. Remembers what was drawn for clearDrawn.
+// What changed is kept in tiles of kTile x kTile pixels: every tile a box
+// marked this frame touches, and every tile cleared at its start. Whole tiles
+// are cleared and presented, each once however many boxes overlap in it.
+constexpr int32_t kTile = 16;
+// What presentDirty sends: true for the whole screen (fullUpdate set by
+// something that invalidated the screen rather than by the budget, a whole
+// clear, or boxes that would cost more than a flip); otherwise `boxes` gets
+// the changed tiles merged into rectangles. Every pixel that changed since the
+// last frame is in them, so the display shows what a whole flip would.
+bool presentPlan(std::vector<SDL_Rect>& boxes);
+// Sends the frame to the display as presentPlan says; fullUpdate is cleared.
+// Returns the frame's dirtyCount, which starts again from 0. Remembers what
+// was drawn for clearDrawn.
 int32_t presentDirty();
-// Clears to black what the last frame drew: every box it marked, or the whole
-// screen when this frame is already to be presented whole before anything is
-// drawn (something invalidated the screen); nothing on a new window, which its
-// set-up left black. Every drawing
-// is marked, so the screen is then as black as a whole clear leaves it.
+// Clears to black what the last frame drew: every tile its boxes touched, or
+// the whole screen when this frame is already to be presented whole before
+// anything is drawn (something invalidated the screen); nothing on a new
+// window, which its set-up left black. Every drawing is marked, so the screen
+// is then as black as a whole clear leaves it.
 void clearDrawn();

@@ -10,7 +10,8 @@
 // one whole screen, which the scene's median frame is compared with). Results
 // go to standard output; the game's own log lines go to FILE (default
 // /dev/null). --verify draws every frame also the plain way (the whole screen
-// cleared, SDL's own blit) and compares what the display would show; it prints
+// cleared, SDL's own blit, the marked rectangles presented) and compares what
+// the display would show, the whole screen; it prints
 // "verify: N frames identical" or exits 1 naming the first frame that differs.
 // --startup times, several times each, a bare SDL window (init, video mode,
 // first flip) and the game's own second start up to its first frame.
@@ -21,7 +22,7 @@
 // once at the centre into 300 flies spread over the screen), "all" (every
 // weapon and a plain click in the first frame, the 300 flies kept up) and
 // "idle" (empty lists). --shots writes every K-th frame as DIR/NNNN.png, as
-// the display would show it after the dirty rectangles; --raw-shots writes the
+// the display would show it after the frame's boxes; --raw-shots writes the
 // drawn screen instead; --ring holds the weapon ring open.
 #include <SDL/SDL.h>
 #include <cairo.h>
@@ -173,9 +174,9 @@ double percentile(std::vector<double> v, double q) {
 
 // ---- What the display shows ------------------------------------------------------
 
-// The frames as presented: only the dirty rectangles (or the whole screen on a
-// full update) are copied over, as the display receives them, so a box the
-// game forgets to mark leaves its smear here too.
+// The frames as presented: only what the frame sends (its boxes, or the
+// whole screen) is copied over, as the display receives it, so a box the game
+// forgets to send leaves its smear here too.
 class Presented {
 public:
     Presented() {
@@ -184,30 +185,39 @@ public:
     }
     ~Presented() { SDL_FreeSurface(shown_); }
 
-    // Before presentFrame, which forgets the rectangles: what `drawn` sends to
-    // the display. With `raw`, the whole drawn screen (to tell a smear from a
+    // Before presentFrame, which forgets the boxes: what `drawn` sends to the
+    // display, the game's way (presentPlan) or, with `marked`, the way it was
+    // before the tiles (the rectangles as marked, the whole screen on
+    // fullUpdate). With `raw`, the whole drawn screen (to tell a smear from a
     // drawing fault).
-    void take(bool raw, SDL_Surface* drawn = screen) {
+    void take(bool raw, SDL_Surface* drawn = screen, bool marked = false) {
         if (!shown_) return;
-        if (raw || wholeFrame()) {
+        boxes_.clear();
+        const bool whole = raw || (marked ? fullUpdate || dirtyCount >= maxUpdates : presentPlan(boxes_));
+        if (whole) {
             SDL_BlitSurface(drawn, nullptr, shown_, nullptr);
             return;
         }
-        for (int32_t i = 0; i < dirtyCount; ++i) {
-            SDL_Rect src = dirtyRects[i];
+        if (marked) boxes_.assign(dirtyRects.begin(), dirtyRects.begin() + dirtyCount);
+        for (SDL_Rect src : boxes_) {
             SDL_Rect dst = src;
             SDL_BlitSurface(drawn, &src, shown_, &dst);
         }
     }
 
-    // Whether this frame's presented part shows the same here as in `other`
-    // (both taken from the same rectangles; the rest was equal before). On a
-    // difference, `at` gets its first pixel.
+    // Whether the display shows the same here as in `other`, every pixel. On
+    // a difference, `at` gets its first pixel.
     bool same(const Presented& other, int32_t& atX, int32_t& atY) const {
         if (!shown_ || !other.shown_) return false;
-        if (wholeFrame()) return sameIn(other, SDL_Rect{0, 0, Uint16(shown_->w), Uint16(shown_->h)}, atX, atY);
-        for (int32_t i = 0; i < dirtyCount; ++i)
-            if (!sameIn(other, dirtyRects[i], atX, atY)) return false;
+        for (int y = 0; y < shown_->h; ++y) {
+            const Uint32* a = row(y);
+            const Uint32* b = other.row(y);
+            if (memcmp(a, b, shown_->w * 4u) == 0) continue;
+            atY = y;
+            atX = 0;
+            while (*a++ == *b++) ++atX;
+            return false;
+        }
         return true;
     }
 
@@ -235,30 +245,18 @@ public:
     }
 
 private:
-    static bool wholeFrame() { return fullUpdate || dirtyCount >= maxUpdates; }
-
-    bool sameIn(const Presented& other, const SDL_Rect& r, int32_t& atX, int32_t& atY) const {
-        for (int y = r.y; y < r.y + r.h; ++y) {
-            const Uint32* a = row(y) + r.x;
-            const Uint32* b = other.row(y) + r.x;
-            if (memcmp(a, b, r.w * 4u) == 0) continue;
-            atY = y;
-            atX = r.x;
-            while (*a++ == *b++) ++atX;
-            return false;
-        }
-        return true;
-    }
-
     const Uint32* row(int y) const {
         return reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(shown_->pixels) + y * shown_->pitch);
     }
 
     SDL_Surface* shown_ = nullptr;
+    std::vector<SDL_Rect> boxes_;
 };
 
 // --verify: the plain way of drawing beside the game's. The reference screen
-// gets every sprite through SDL's own blit and is cleared whole every frame.
+// gets every sprite through SDL's own blit, is cleared whole every frame and
+// sends the display the rectangles as marked; the game's screen is cleared
+// and sent in tiles. The two displays must agree everywhere.
 class Verifier {
 public:
     Verifier() {
@@ -276,7 +274,7 @@ public:
     // Before presenting frame `frame`: exits 1 when its display differs.
     void check(int32_t frame) {
         game_.take(false);
-        plain_.take(false, referenceScreen);
+        plain_.take(false, referenceScreen, true);
         int32_t x = 0, y = 0;
         if (referenceScreen && game_.same(plain_, x, y)) return;
         dprintf(resultsFd, "verify: frame %d differs at (%d, %d)\n", frame, x, y);
