@@ -69,6 +69,19 @@ SDL_Rect tileBox(int32_t tx, int32_t ty, int32_t tw, int32_t th) {
                     static_cast<Uint16>(std::min(th * kTile, tiles.pxH - y))};
 }
 
+// The first tile from tx on (or n) changed in row a or row b; eight at a time
+// over the unchanged stretches, which are most of a screen.
+int32_t nextChanged(const uint8_t* a, const uint8_t* b, int32_t tx, int32_t n) {
+    for (; tx + 8 <= n; tx += 8) {
+        uint64_t wa, wb;
+        memcpy(&wa, a + tx, 8);
+        memcpy(&wb, b + tx, 8);
+        if (wa | wb) break;
+    }
+    while (tx < n && !(a[tx] | b[tx])) ++tx;
+    return tx;
+}
+
 }  // namespace
 
 // The box clipped to the screen; false when nothing of it is on screen.
@@ -136,11 +149,7 @@ bool presentPlan(std::vector<SDL_Rect>& boxes) {
             const uint8_t* b = &tiles.drawn[static_cast<size_t>(ty) * tiles.w];
             next.clear();
             size_t k = 0;
-            for (int32_t tx = 0; tx < tiles.w;) {
-                if (!(a[tx] | b[tx])) {
-                    ++tx;
-                    continue;
-                }
+            for (int32_t tx = nextChanged(a, b, 0, tiles.w); tx < tiles.w; tx = nextChanged(a, b, tx, tiles.w)) {
                 int32_t end = tx + 1;
                 for (int32_t x = end; x < tiles.w && x - end < kGapTiles; ++x)
                     if (a[x] | b[x]) end = x + 1;
@@ -198,11 +207,7 @@ void clearDrawn() {
     // Runs of tiles, each cleared once.
     for (int32_t ty = 0; ty < tiles.h; ++ty) {
         const uint8_t* row = &tiles.drawn[static_cast<size_t>(ty) * tiles.w];
-        for (int32_t tx = 0; tx < tiles.w;) {
-            if (!row[tx]) {
-                ++tx;
-                continue;
-            }
+        for (int32_t tx = nextChanged(row, row, 0, tiles.w); tx < tiles.w; tx = nextChanged(row, row, tx, tiles.w)) {
             int32_t end = tx + 1;
             while (end < tiles.w && row[end]) ++end;
             const SDL_Rect box = tileBox(tx, ty, end - tx, 1);
