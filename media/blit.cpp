@@ -177,6 +177,32 @@ int blitAlpha(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* d
     return 0;
 }
 
+SDL_Rect inkBox(const SDL_Surface* src, const SDL_Rect& srcrect) {
+    const int x0 = std::max<int>(srcrect.x, 0), y0 = std::max<int>(srcrect.y, 0);
+    const int x1 = std::min<int>(srcrect.x + srcrect.w, src->w), y1 = std::min<int>(srcrect.y + srcrect.h, src->h);
+    if (x0 >= x1 || y0 >= y1) return SDL_Rect{0, 0, 0, 0};
+    const SDL_PixelFormat* f = src->format;
+    if (f->BytesPerPixel != 4 || f->Amask != 0xff000000u ||
+        (src->flags & (SDL_SRCALPHA | SDL_SRCCOLORKEY | SDL_RLEACCEL)) != SDL_SRCALPHA || !src->pixels)
+        return SDL_Rect{Sint16(x0), Sint16(y0), Uint16(x1 - x0), Uint16(y1 - y0)};
+    int left = x1, right = x0, top = y1, bottom = y0;
+    for (int y = y0; y < y1; ++y) {
+        const uint32_t* row =
+            reinterpret_cast<const uint32_t*>(static_cast<const Uint8*>(src->pixels) + y * src->pitch);
+        int a = x0;
+        while (a < x1 && (row[a] >> 24) == 0) ++a;
+        if (a == x1) continue;
+        int b = x1;
+        while ((row[b - 1] >> 24) == 0) --b;
+        left = std::min(left, a);
+        right = std::max(right, b);
+        top = std::min(top, y);
+        bottom = y + 1;
+    }
+    if (left >= right) return SDL_Rect{0, 0, 0, 0};
+    return SDL_Rect{Sint16(left), Sint16(top), Uint16(right - left), Uint16(bottom - top)};
+}
+
 void clearBlack(SDL_Surface* s, const SDL_Rect* r) {
     if (!s) return;
     if (s->offset != 0) {

@@ -113,11 +113,6 @@ void markDirty(int32_t x, int32_t y, int32_t w, int32_t h) {
     const int32_t n = ++dirtyCount;
     SDL_Rect r;
     const bool visible = clipToScreen(x, y, w, h, r);
-    if (visible && tilesFit()) {
-        const int32_t tx = r.x / kTile, tw = (r.x + r.w - 1) / kTile - tx + 1;
-        for (int32_t ty = r.y / kTile; ty <= (r.y + r.h - 1) / kTile; ++ty)
-            memset(&tiles.drawing[static_cast<size_t>(ty) * tiles.w + tx], 1, static_cast<size_t>(tw));
-    }
     if (fullUpdate) return;  // the whole screen goes out anyway; only the count grows
     if (n >= maxUpdates || static_cast<size_t>(n) > dirtyRects.size()) {
         fullUpdate = true;
@@ -129,6 +124,14 @@ void markDirty(int32_t x, int32_t y, int32_t w, int32_t h) {
         return;
     }
     dirtyRects[n - 1] = r;
+}
+
+void markDrawn(int32_t x, int32_t y, int32_t w, int32_t h) {
+    SDL_Rect r;
+    if (!clipToScreen(x, y, w, h, r) || !tilesFit()) return;
+    const int32_t tx = r.x / kTile, tw = (r.x + r.w - 1) / kTile - tx + 1;
+    for (int32_t ty = r.y / kTile; ty <= (r.y + r.h - 1) / kTile; ++ty)
+        memset(&tiles.drawing[static_cast<size_t>(ty) * tiles.w + tx], 1, static_cast<size_t>(tw));
 }
 
 bool presentPlan(std::vector<SDL_Rect>& boxes) {

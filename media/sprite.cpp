@@ -9,6 +9,7 @@
 #include "base/resfile.h"
 #include "media/blit.h"
 #include "media/bmp.h"
+#include "media/dirty.h"
 #include "media/video.h"
 
 SpriteMap sprites;
@@ -215,6 +216,15 @@ Anim* Sprite::getAnim(Sprite* sprite, int32_t index) {
     return &sprite->anims[static_cast<size_t>(index)];
 }
 
+// The frame's inkBox, found on its first drawing.
+static SDL_Rect frameInk(Sprite* sprite, uint32_t animIndex, int32_t frame, const SDL_Rect& src) {
+    if (sprite->ink.size() != sprite->anims.size()) sprite->ink.assign(sprite->anims.size(), {});
+    std::vector<SDL_Rect>& frames = sprite->ink[animIndex];
+    if (frames.size() <= static_cast<size_t>(frame)) frames.resize(static_cast<size_t>(frame) + 1, SDL_Rect{0, 0, 0xffff, 0});
+    if (frames[frame].w == 0xffff) frames[frame] = inkBox(sprite->bitmap, src);
+    return frames[frame];
+}
+
 void Sprite::print(Sprite* sprite, uint32_t animIndex, int32_t frame, int32_t x, int32_t y) {
     if (animIndex >= static_cast<uint32_t>(animCount(sprite))) {
         printf("FAIL: Sprite.print: Brak animacji %d\n", static_cast<int32_t>(animIndex));
@@ -237,7 +247,23 @@ void Sprite::print(Sprite* sprite, uint32_t animIndex, int32_t frame, int32_t x,
         SDL_Rect s = src, d = dst;  // SDL writes the clipped box back
         SDL_UpperBlit(sprite->bitmap, &s, referenceScreen, &d);
     }
+    // Only where the frame is not transparent can the screen change: that,
+    // within the box the blit clipped to, is what the next frame clears.
+    SDL_Rect ink = src;
+    const bool trim = src.x >= 0 && src.y >= 0 && frame >= 0 && frame < 256;
+    if (trim) ink = frameInk(sprite, animIndex, frame, src);
+    const SDL_Rect at = dst;
     blitAlpha(sprite->bitmap, &src, screen, &dst);
+    if (!trim) {
+        markDrawn(dst.x, dst.y, dst.w, dst.h);
+        return;
+    }
+    // A pixel of the bitmap at column c lands at at.x + c - src.x (src.x is not negative).
+    const int32_t x0 = std::max<int32_t>(dst.x, at.x + ink.x - src.x);
+    const int32_t x1 = std::min<int32_t>(dst.x + dst.w, at.x + ink.x - src.x + ink.w);
+    const int32_t y0 = std::max<int32_t>(dst.y, at.y + ink.y - src.y);
+    const int32_t y1 = std::min<int32_t>(dst.y + dst.h, at.y + ink.y - src.y + ink.h);
+    if (x0 < x1 && y0 < y1) markDrawn(x0, y0, x1 - x0, y1 - y0);
 }
 
 uint8_t maskAt(const Sprite* sprite, int32_t x, int32_t y) {

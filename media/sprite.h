@@ -33,6 +33,9 @@ struct Sprite {
     std::vector<Anim> anims;
     SDL_Surface* bitmap = nullptr;  // screen layout with 8-bit alpha; owned
     std::vector<uint8_t> mask;      // w*h bytes, all 0
+    // inkBox of each frame drawn so far, by animation and frame; w = 0xffff
+    // where not yet known. Made on the first drawing (the bitmap never changes).
+    std::vector<std::vector<SDL_Rect>> ink;
 
     // Fills the registry from every "*bmp" entry of the pack (clearing it first).
     static void load(const char* packName, SpriteMap& registry);
