@@ -31,9 +31,10 @@ bool clearedAll = false;   // this frame started with a whole clear
 std::vector<SDL_Rect> planned;  // presentDirty's boxes; grows to the busiest frame
 
 // Presenting costs per pixel and per box: under X11 (MIT-SHM) each box is a
-// request costing about as much as sending this many pixels more, measured
-// with Xvfb at 1920x1080 and 3840x2160. A frame is flipped whole when its
-// boxes would cost as much as the whole screen.
+// request of its own, and scattered boxes copy slower than one whole screen.
+// A box is reckoned as this many pixels more (chosen from runs under Xvfb at
+// 1920x1080 and 3840x2160); a frame is flipped whole when its boxes would
+// cost as much as the whole screen.
 constexpr int64_t kBoxPixels = 4096;
 // Changed tiles this close in a row go out in one box: the gap costs less
 // than another request.
