@@ -1,5 +1,4 @@
-// Outside bytes the game must survive: nicks of a downloaded table on the
-// score panel, and key sprites in the graphics pack that cannot be drawn.
+// Outside bytes the game must survive: key sprites in the graphics pack that cannot be drawn.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,17 +7,9 @@
 
 #include "base/resfile.h"
 #include "game/game.h"
-#include "game/scorescreen.h"
 #include "game/transfer.h"
 #include "media/sprite.h"
 #include "testutil.h"
-
-TEST(Hostile, DownloadedNicksShowAsOneRowOfPrintableBytes) {
-    Hiscore table;
-    table.records = {{1, "ab\tc\nd\x01\x7f\xc3\xa9~ Z", 5, 0}, {2, std::string(32, 'x'), 3, 0}};
-    EXPECT_EQ(tableText(table, true), "Muchy:\n01.\t ab?c?d????~ Z\t 5\n02.\t " + std::string(31, 'x') + "\t 3\n");
-    EXPECT_EQ(table.records[0].nick, "ab\tc\nd\x01\x7f\xc3\xa9~ Z");
-}
 
 // The real graphics pack with one entry made no BMP ('j'), one byte short ('s'),
 // or a bitmap's first 600 bytes claiming 8192 x 8192 pixels of 6144 bits, which

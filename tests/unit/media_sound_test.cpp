@@ -5,34 +5,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "media/dirty.h"
 #include "media/sound.h"
-#include "media/video.h"
 #include "testutil.h"
 
 namespace {
 
-void put(std::string& s, uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) s.push_back(char(v >> 8 * i));
-}
-
-// A PCM WAV file around `data`.
-std::string wav(int channels, int rate, int bits, const std::string& data) {
-    std::string s = "RIFF";
-    put(s, 36 + data.size(), 4);
-    s += "WAVEfmt ";
-    for (auto [v, n] : {std::pair<uint32_t, int>{16, 4}, {1, 2}, {channels, 2}, {rate, 4},
-                        {rate * channels * bits / 8, 4}, {channels * bits / 8, 2}, {bits, 2}})
-        put(s, v, n);
-    s += "data";
-    put(s, data.size(), 4);
-    return s + data;
-}
-
 // `count` 16-bit samples of v + i * step.
 std::string samples16(int count, int v, int step = 0) {
     std::string s;
-    for (int i = 0; i < count; ++i) put(s, uint16_t(v + i * step), 2);
+    for (int i = 0; i < count; ++i) s += {char(v + i * step), char((v + i * step) >> 8)};
     return s;
 }
 
@@ -42,14 +23,14 @@ protected:
         // PlaySound reads "data/sfx.pkf" from the working directory.
         ASSERT_EQ(chdir(testutil::tempDir("sfx").c_str()), 0);
         mkdir("data", 0755);
-        testutil::writePack("data/sfx.pkf", {{"loud.wav", wav(2, 22050, 16, samples16(4096, 1000))},  // 8192 bytes
-                                             {"neg.wav", wav(2, 22050, 16, samples16(2048, -300))},   // 4096 bytes
-                                             {"mono8.wav", wav(1, 11025, 8, std::string(100, '\xc0'))},
-                                             {"short.wav", wav(2, 22050, 16, samples16(200, -200, 3))},
-                                             {"three.wav", wav(3, 22050, 16, samples16(90, 5))},
-                                             {"five.wav", wav(5, 11025, 8, std::string(50, 'x'))},
-                                             {"rate1.wav", wav(2, 1, 16, samples16(64, 5))},
-                                             {"fast.wav", wav(2, 192001, 16, samples16(64, 5))},
+        testutil::writePack("data/sfx.pkf", {{"loud.wav", testutil::wav(2, 22050, 16, samples16(4096, 1000))},  // 8192 bytes
+                                             {"neg.wav", testutil::wav(2, 22050, 16, samples16(2048, -300))},   // 4096 bytes
+                                             {"mono8.wav", testutil::wav(1, 11025, 8, std::string(100, '\xc0'))},
+                                             {"short.wav", testutil::wav(2, 22050, 16, samples16(200, -200, 3))},
+                                             {"three.wav", testutil::wav(3, 22050, 16, samples16(90, 5))},
+                                             {"five.wav", testutil::wav(5, 11025, 8, std::string(50, 'x'))},
+                                             {"rate1.wav", testutil::wav(2, 1, 16, samples16(64, 5))},
+                                             {"fast.wav", testutil::wav(2, 192001, 16, samples16(64, 5))},
                                              {"junk.wav", "this is not a wave file at all"}});
     }
     void SetUp() override {
@@ -117,27 +98,6 @@ TEST_F(SoundTest, SoundsThatCannotBePlayedAreDroppedOnStandardError) {
     EXPECT_EQ(convertBufferSize(0x3fffffffu, 2), 0x7ffffffeu);
     EXPECT_EQ(convertBufferSize(0x40000000u, 2), 0u);
     EXPECT_EQ(convertBufferSize(100, 0), 0u);
-}
-
-// Video and audio open together (the mixer's format, playing), the window at
-// the size asked, for a full update; a second call makes both again.
-TEST_F(SoundTest, InitOpensTheWindowAndTheMixer) {
-    SDL_Surface* bmp = SDL_CreateRGBSurface(SDL_SWSURFACE, 4, 4, 24, 0xff0000, 0xff00, 0xff, 0);
-    SDL_SaveBMP(bmp, "ikona.bmp");
-    SDL_FreeSurface(bmp);
-    testutil::writePack("data/gfx.pkf", {{"ikona.bmp", testutil::readFile("ikona.bmp")}});
-    fillAudioSpec();
-    for (int round = 0; round < 2; ++round) {
-        testutil::CaptureStdout quiet;
-        fullUpdate = false;
-        ASSERT_TRUE(init(0, 64, 48));
-        EXPECT_TRUE(screenW() == 64 && screenH() == 48 && fullUpdate && SDL_GetAudioStatus() == SDL_AUDIO_PLAYING);
-        EXPECT_TRUE(audioSpec.freq == 22050 && audioSpec.format == AUDIO_S16LSB && audioSpec.channels == 2);
-        ASSERT_TRUE(icon && (icon->flags & SDL_SRCCOLORKEY)) << "the window's icon, magenta transparent";
-        EXPECT_EQ(icon->format->colorkey, SDL_MapRGB(icon->format, 255, 0, 255));
-    }
-    closeVideo();
-    EXPECT_TRUE(SDL_WasInit(SDL_INIT_VIDEO) == 0 && icon == nullptr);
 }
 
 }  // namespace

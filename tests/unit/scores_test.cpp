@@ -110,13 +110,17 @@ TEST_F(Scores, ResponseReplacesThenAppendsUpToOneMebibyte) {
     rmdir("dl.txt");
 }
 
-TEST_F(Scores, TableShowsTenRowsAtMostWithTheTimeInWholeSeconds) {
+TEST_F(Scores, TableShowsTenRowsOfPrintableNicksWithTheTimeInWholeSeconds) {
     Hiscore h;
     std::string file, want = "Czas:\n", none = tableText(h, false);  // record i: nick "ni", i seconds and 61 frames
     for (int i = 1; i <= 25; i++) file += "n" + std::to_string(i) + " 1 " + std::to_string(i * 62 + 61) + " ";
     for (int i = 25; i > 15; i--) want += std::to_string(i) + ".\t n" + std::to_string(i) + "\t " + std::to_string(i) + "\n";
     testutil::writeFile("t.txt", file), h.load("t.txt");
     EXPECT_EQ(none + "|" + tableText(h, false), "Czas:\n|" + want);
+    // A downloaded nick is one row of printable bytes, at most 31; the table keeps what came.
+    h.records = {{1, "ab\tc\nd\x01\x7f\xc3\xa9~ Z", 5, 0}, {2, std::string(32, 'x'), 3, 0}};
+    EXPECT_EQ(tableText(h, true), "Muchy:\n01.\t ab?c?d????~ Z\t 5\n02.\t " + std::string(31, 'x') + "\t 3\n");
+    EXPECT_EQ(h.records[0].nick, "ab\tc\nd\x01\x7f\xc3\xa9~ Z");
 }
 
 // The post waits a frame, so "Wysylanie wyniku..." is drawn first; a failed

@@ -48,6 +48,17 @@ std::string packBytes(const std::vector<PackEntry>& entries, uint32_t gap) {
     return out + table + std::string(gap, '\x55') + data;
 }
 
+std::string wav(int channels, int rate, int bits, const std::string& data) {
+    std::string s = "RIFF";
+    put32(s, 36 + uint32_t(data.size()));
+    s += "WAVEfmt ";
+    put32(s, 16), put32(s, 1 | channels << 16), put32(s, uint32_t(rate)), put32(s, uint32_t(rate * channels * bits / 8));
+    put32(s, uint32_t(channels * bits / 8 | bits << 16));
+    s += "data";
+    put32(s, uint32_t(data.size()));
+    return s + data;
+}
+
 void writePack(const std::string& path, const std::vector<PackEntry>& entries, uint32_t gap) {
     writeFile(path, packBytes(entries, gap));
 }

@@ -18,6 +18,9 @@ struct PackEntry {
 std::string packBytes(const std::vector<PackEntry>& entries, uint32_t gap = 0);
 void writePack(const std::string& path, const std::vector<PackEntry>& entries, uint32_t gap = 0);
 
+// A PCM WAV file around `data`.
+std::string wav(int channels, int rate, int bits, const std::string& data);
+
 void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
 

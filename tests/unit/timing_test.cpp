@@ -1,15 +1,12 @@
-// The drawing budget in "upds", the 16 ms pacing on a made-up clock, and the
-// once-a-second debug line of the frame's end.
+// The drawing budget in "upds" and the 16 ms pacing on a made-up clock.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <optional>
 
 #include "game/frame.h"
 #include "media/budget.h"
+#include "media/dirty.h"
 #include "testutil.h"
-#include "world/particle.h"
-#include "worldfix.h"
 
 using testutil::CaptureStdout;
 
@@ -48,26 +45,6 @@ TEST(Pacing, WaitsOutSixteenMillisecondsUnlessRightShift) {
     EXPECT_EQ(frameWait(1000, 1015, false), -1);
     EXPECT_EQ(frameWait(1000, 1003, true), -1);
     EXPECT_EQ(frameWait(0xfffffffau, 4u, false), 6) << "across the wrap of SDL's clock";
-}
-
-TEST(FrameEnd, DebugLineOnceASecondWithListSizes) {
-    worldfix::openScreen();
-    clearObjects();
-    Sprite* dot = worldfix::plainSprite(1);
-    for (int i = 0; i < 2; ++i) ASSERT_TRUE(addParticle(Particle(dot, 50, 50, gravity, drag, 0.0f, 0.0f, 10)));
-    fireDelay = 5;
-    weaponDelay = 9;
-    worldfix::resetDirty();
-    for (int i = 0; i < 7; ++i) markDirty(i, i, 2, 2);
-    fullUpdate = true;
-    lastSecond = 0;
-    CaptureStdout cap;
-    for (int i = 0; i < 3; ++i) presentFrame();  // the second turns at most once meanwhile
-    const std::string line = cap.stop();
-    EXPECT_TRUE(dirtyCount == 0 && !fullUpdate);
-    ASSERT_EQ(line.rfind("time: ", 0), 0u) << line;
-    EXPECT_LE(std::count(line.begin(), line.end(), '\n'), 2) << "once a second, not every frame: " << line;
-    EXPECT_EQ(line.substr(line.find(','), line.find('\n') + 1 - line.find(',')), ", parts: 2, fly: 0, updates: 7, weps: 0, delay: 5-9\n");
 }
 
 }  // namespace

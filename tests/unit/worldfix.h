@@ -76,16 +76,6 @@ inline bool marked(int32_t x, int32_t y, int32_t w, int32_t h) {
     return false;
 }
 
-// A mono 8-bit 11025 Hz WAV of `samples` samples.
-inline std::string tinyWav(uint32_t samples) {
-    std::string w;
-    auto put = [&w](uint32_t v, int bytes) { for (int i = 0; i < bytes; ++i) w.push_back(char(v >> (8 * i))); };
-    w += "RIFF", put(36 + samples, 4), w += "WAVEfmt ", put(16, 4), put(1, 2), put(1, 2);
-    put(11025, 4), put(11025, 4), put(1, 2), put(8, 2), w += "data", put(samples, 4);
-    for (uint32_t i = 0; i < samples; ++i) w.push_back(char(i % 2 ? 0x20 : 0xe0));
-    return w;
-}
-
 inline std::map<std::string, int32_t> soundLength;  // converted length of each test sound
 
 // Busy mixer slots holding the sound `name`.
@@ -140,7 +130,7 @@ protected:
         std::atexit([] { std::error_code ignored; std::filesystem::remove_all(dir, ignored); });
         const char* sounds[] = {"explosion00.wav", "flame.wav", "fireball.wav", "boing.wav", "drop.wav", "flybuzz.wav", "hit.wav"};
         std::vector<testutil::PackEntry> wavs;
-        for (const char* name : sounds) wavs.push_back({name, tinyWav(48 + 8 * uint32_t(wavs.size()))});
+        for (const char* name : sounds) wavs.push_back({name, testutil::wav(1, 11025, 8, std::string(48 + 8 * wavs.size(), '\xe0'))});
         testutil::writePack("data/sfx.pkf", wavs);
         for (const char* name : sounds) freeSlots(), PlaySound(name), soundLength[name] = channels[0].len;
         const struct { const char* name; int32_t looks, w, h, frames; } looks[] = {
