@@ -127,16 +127,6 @@ TEST_F(HiscoreTest, LoadsTriplesAndRefusesOtherFiles) {
     }
 }
 
-TEST_F(HiscoreTest, SortsAreStableAndSetTheFlag) {
-    load("a 5 100 b 9 50 c 7 300 d 9 50 x -2147483648 2147483647");
-    h.sortByFlies();
-    EXPECT_TRUE(h.sortedByFlies);
-    EXPECT_EQ(rows(), "2:b:9:50 4:d:9:50 3:c:7:300 1:a:5:100 5:x:-2147483648:2147483647 ");
-    h.sortByTime();
-    EXPECT_FALSE(h.sortedByFlies);
-    EXPECT_EQ(rows(), "5:x:-2147483648:2147483647 3:c:7:300 1:a:5:100 2:b:9:50 4:d:9:50 ");
-}
-
 const std::vector<testutil::PackEntry> kEntries = {{"kursor.bmp", std::string("BM\0\x01\x02 bitmap", 12)},
                                                    {"pusty.txt", ""}, {"anim.txt", "1 0 0 32 32 16 16\n"},
                                                    {"kursor.bmp", "second copy wins by name"}, {"hit.wav", std::string(300, 'w')}};

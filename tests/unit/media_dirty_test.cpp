@@ -63,6 +63,42 @@ TEST_F(DirtyTest, BudgetEdgeSwitchesToFullFlip) {
     EXPECT_EQ((Box{dirtyCount, fullUpdate}), (Box{1, 1}));
 }
 
+// Frame by frame: a new window is cleared and flipped whole (twice: the
+// second frame makes the tiles); then the 16-pixel tiles drawn on go out, and
+// are cleared and go out again next frame; a screen invalidated flips whole,
+// the budget running out does not; boxes that would cost more than a flip do.
+TEST_F(DirtyTest, PresentsTheTilesDrawnOnAndClearsThemNextFrame) {
+    std::vector<SDL_Rect> boxes;
+    auto frame = [&](const std::vector<Box>& drawn, int dirty = 0) {
+        clearDrawn();
+        for (const Box& d : drawn) markDrawn(d[0], d[1], d[2], d[3]);
+        for (int i = 0; i < dirty; ++i) markDirty(0, 0, 1, 1);
+        Box out{presentPlan(boxes)};
+        for (const SDL_Rect& b : boxes) out.insert(out.end(), {b.x, b.y, b.w, b.h});
+        presentDirty();
+        return out;
+    };
+    SDL_FillRect(screen, nullptr, 0xffffff);
+    EXPECT_EQ(frame({}), Box{1});
+    EXPECT_EQ(static_cast<Uint32*>(screen->pixels)[W * H - 1], 0u);
+    EXPECT_EQ(frame({{20, 20, 5, 5}}), Box{1});
+    EXPECT_EQ(frame({{20, 20, 5, 5}, {300, 190, 40, 40}}), (Box{0, 16, 16, 16, 16, 288, 176, 32, 24}));
+    static_cast<Uint32*>(screen->pixels)[20 * W + 20] = static_cast<Uint32*>(screen->pixels)[20 * W + 40] = 0xffffff;
+    EXPECT_EQ(frame({}), (Box{0, 16, 16, 16, 16, 288, 176, 32, 24}));
+    EXPECT_EQ(std::make_pair(static_cast<Uint32*>(screen->pixels)[20 * W + 20], static_cast<Uint32*>(screen->pixels)[20 * W + 40]),
+              std::make_pair(0u, 0xffffffu)) << "only the tiles drawn on are cleared";
+    maxUpdates = 2;
+    EXPECT_EQ(frame({}, 3), Box{0});
+    fullUpdate = true;
+    EXPECT_EQ(frame({}), Box{1});
+    std::vector<Box> scattered;  // rows apart, more than 8 tiles apart in a row: a box each
+    for (int i = 0; i < 15; ++i) scattered.push_back({i % 3 * 144, i / 3 * 32, 1, 1});
+    const Box few = frame(std::vector<Box>(scattered.begin(), scattered.begin() + 14));
+    EXPECT_TRUE(few[0] == 0 && few.size() == 1 + 4 * 14);
+    frame({});
+    EXPECT_EQ(frame(scattered)[0], 1);
+}
+
 SDL_Surface* randomSurface(int w, int h, int bits = 32) {
     SDL_Surface* s = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, bits, 0xff0000, 0xff00, 0xff, 0);
     for (int i = 0; i < s->pitch * h; ++i) static_cast<Uint8*>(s->pixels)[i] = static_cast<Uint8>(rand());
@@ -125,6 +161,26 @@ TEST_F(DirtyTest, DecodesBmpAsSdlOrLeavesItToSdl) {
         EXPECT_TRUE(!ours || same(ours, sdl)) << "decoded what SDL refuses, or otherwise";
         for (SDL_Surface* s : {ours, loaded, sdl}) SDL_FreeSurface(s);
     }
+}
+
+// A header claiming a depth SDL cannot convert, or more pixels than the
+// bytes could hold at its depth, is refused; the old header's sizes are 16-bit.
+TEST_F(DirtyTest, BmpHeaderMustFitItsBytes) {
+    auto fits = [](int header, int w, int h, int bits, size_t size) {
+        std::vector<unsigned char> b(std::max<size_t>(size, 30));
+        const int at[] = {14, header == 12 ? 18 : 18, header == 12 ? 20 : 22, header == 12 ? 24 : 28};
+        const int value[] = {header, w, h, bits}, bytes[] = {4, header == 12 ? 2 : 4, header == 12 ? 2 : 4, 2};
+        for (int f = 0; f < 4; ++f)
+            for (int i = 0; i < bytes[f]; ++i) b[at[f] + i] = static_cast<unsigned char>(value[f] >> 8 * i);
+        return bmpFitsItsBytes(b.data(), size);
+    };
+    for (int bits = 0; bits <= 33; ++bits)
+        EXPECT_EQ(fits(40, 4, 2, bits, 32), bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32) << bits;
+    // header, w, h, bits, size, fits: the pixels' bits against the file's, the old header, too short for a header
+    const int rows[][6] = {{40, 16, 16, 1, 32, 1}, {40, 16, 16, 1, 31, 0}, {40, -16, -16, 1, 32, 1}, {40, 8, 4, 32, 128, 1},
+                           {40, 8, 4, 32, 127, 0}, {40, 1 << 30, 1 << 30, 32, 30, 0}, {12, 512, 2, 1, 128, 1}, {12, 2, 512, 1, 127, 0},
+                           {12, 1, 1, 24, 26, 1}, {12, 1, 1, 24, 25, 0}, {40, 1, 1, 24, 29, 0}, {40, 1, 1, 24, 30, 1}};
+    for (const auto& r : rows) EXPECT_EQ(fits(r[0], r[1], r[2], r[3], size_t(r[4])), r[5] == 1) << r[0] << " " << r[1] << "x" << r[2] << " " << r[4];
 }
 
 }  // namespace
