@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <httplib.h>
+
 #include <thread>
 
 #include "base/signature.h"
@@ -29,23 +31,20 @@ int listenLoopback(std::string* url) {
     return fd;
 }
 
-// Answers every request with `body`, ending where the connection closes;
-// stop() returns the requests, "METHOD PATH|body".
+// Answers every request with `body`; stop() returns the requests, "METHOD PATH|body".
 struct Responder {
-    explicit Responder(std::string body) : fd(listenLoopback(&url)), thread([this, body] {
-        char buf[4096];
-        for (int c; (c = accept(fd, nullptr, nullptr)) >= 0; close(c)) {
-            std::string in, reply = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body;
-            for (ssize_t n; in.find("\r\n\r\n") == std::string::npos && (n = recv(c, buf, sizeof buf, 0)) > 0;) in.append(buf, size_t(n));
-            send(c, reply.data(), reply.size(), MSG_NOSIGNAL), shutdown(c, SHUT_WR);  // then the rest of the request
-            for (ssize_t n; (n = recv(c, buf, sizeof buf, 0)) > 0;) in.append(buf, size_t(n));
-            got.push_back(in.substr(0, in.find(" HTTP/")) + "|" + in.substr(in.find("\r\n\r\n") + 4));
-        }
-    }) {}
-    ~Responder() { stop(), close(fd); }
-    V stop() { return thread.joinable() ? (shutdown(fd, SHUT_RDWR), thread.join(), got) : got; }
-    std::string url;  // then the socket, the requests and the thread, in this order
-    int fd;
+    explicit Responder(const std::string& body) {
+        auto answer = [this, body](const httplib::Request& q, httplib::Response& r) {
+            got.push_back(q.method + " " + q.path + "|" + q.body), r.set_content(body, "text/plain");
+        };
+        http.Get(".*", answer), http.Post(".*", answer), http.set_keep_alive_max_count(1);
+        url = "http://127.0.0.1:" + std::to_string(http.bind_to_any_port("127.0.0.1"));
+        thread = std::thread([this] { http.listen_after_bind(); });
+    }
+    ~Responder() { stop(); }
+    V stop() { return thread.joinable() ? (http.stop(), thread.join(), got) : got; }
+    httplib::Server http;
+    std::string url;
     V got;
     std::thread thread;
 };
