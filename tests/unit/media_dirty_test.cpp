@@ -89,8 +89,9 @@ TEST_F(DirtyTest, PresentsTheTilesDrawnOnAndClearsThemNextFrame) {
               std::make_pair(0u, 0xffffffu)) << "only the tiles drawn on are cleared";
     maxUpdates = 2;
     EXPECT_EQ(frame({}, 3), Box{0});
-    fullUpdate = true;
+    fullUpdate = true, static_cast<Uint32*>(screen->pixels)[20 * W + 40] = 0xffffff;
     EXPECT_EQ(frame({}), Box{1});
+    EXPECT_EQ(static_cast<Uint32*>(screen->pixels)[20 * W + 40], 0u) << "an invalidated screen is cleared whole";
     std::vector<Box> scattered;  // rows apart, more than 8 tiles apart in a row: a box each
     for (int i = 0; i < 15; ++i) scattered.push_back({i % 3 * 144, i / 3 * 32, 1, 1});
     const Box few = frame(std::vector<Box>(scattered.begin(), scattered.begin() + 14));
