@@ -1,12 +1,8 @@
-# The game under Xvfb. In a fresh folder: the start-up lines, the budget
-# stored, a black screen but for the menu, F2, left Alt+F4. Again, with the
-# stored budget, the sound through SDL's disk driver and the score server on
-# loopback: the empty table replaces an old "dl.txt"; the menu's dirty frames
-# equal a full flip; a round: blasts sound at once, the right button opens the
-# weapon ring, held blasts kill flies beyond the stings (a sting counts two
-# kills and costs one health), the still cursor is stung to the end; with the
-# server stopped the post fails, with it back Enter sends; the score in
-# "dl.txt" and in both views; the quit button. gdb reads the frozen game.
+# The game under Xvfb: the start-up lines, the budget stored, the menu alone on
+# black, F2, left Alt+F4; again with the stored budget, the sound recorded and
+# the score server on loopback: the empty table, the menu's dirty frames equal
+# to a full flip, a round (blasts, the ring, stings to the end), the post that
+# fails and the retry, the score in "dl.txt" and both views, the quit button.
 . "$(dirname "$0")/lib.sh"
 e2e_init
 # The game posts to the score server it was built for: this test needs one on loopback (the default).

@@ -30,16 +30,6 @@ TEST_F(World, ObjectShowsItsFramesAtItsSpeedFlooredThenFromItsLoopFrame) {
     EXPECT_TRUE(shown(0, 0).first == 0 && shown(1, 0).first == -1);
 }
 
-TEST_F(World, ObjectWithoutItsSpriteIsLoggedAndRefusedByEveryList) {
-    testutil::CaptureStdout cap;
-    EXPECT_FALSE(addParticle(Particle(nullptr, 1, 2, kZero, kZero, 0, 1, 10)) || addDrop(WeaponDrop(nullptr, 1, 2, kZero, kZero, 0, 1, 10)) ||
-                 addFly(std::make_unique<Mucha>(0, 1, 2, nullptr, kZero, kZero)) || addWeapon(std::make_unique<Weapon>(0, 1, 2, nullptr, kZero, kZero)));
-    EXPECT_TRUE(addWeapon(std::make_unique<Weapon>(0, 1, 2, nullptr, kZero, kZero, true))) << "no look wanted";
-    const std::string line = "FAIL: Object.Object: Null sprite\n";
-    EXPECT_EQ(cap.stop(), line + line + line + line);
-    EXPECT_TRUE(particles.empty() && drops.empty() && flies.empty() && weapons.size() == 1);
-}
-
 TEST_F(World, ParticleKeepsItsTerminalSpeedAndDragMayCarryItAcrossZero) {
     const struct { float accel, v, want; } rows[] = {{0.04f, 9.5f, 9.49f}, {0.04f, 9.0f, 8.99f},  // maxVel 10, drag 0.01
         {0.04f, 11.0f, 10.99f}, {0.04f, 8.99f, 9.02f}, {0.04f, 11.5f, 11.53f}, {-0.04f, -11.5f, -11.53f},
