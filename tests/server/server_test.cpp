@@ -189,7 +189,7 @@ TEST_F(ScoreServer, RefusedPostsStoreNothing) {
         {"wysyl=1&wersja=1&nick=Kot&muchy=12&czas=3600", fields}, {kot + "&x=" + std::string(4096 - kot.size() - 3, 'y'), fields},
         {"wysyl=1&wersja=1&nick=Kot&muchy=12&czas=3600&mdx=" + good, "400 Brak pola md5\n"},
         {"wysyl=1&wersja=2&nick=Kot&muchy=12&czas=3600&md5=" + good, "400 Nieznana wersja\n"},
-        {body("Kot", "12", "3600", std::string(32, 'A')), "400 Zly skrot\n"}, {kot + "&x=" + std::string(5000, 'y'), "413 413\n"},
+        {body("Kot", "12", "3600", std::string(32, 'A')), "400 Zly skrot\n"}, {body("Kot", "12", "3600", "abc"), "400 Zly skrot\n"}, {kot + "&x=" + std::string(5000, 'y'), "413 413\n"},
         // More flies than any round of that length yields, and a round of no frame.
         {body("Kot", "1059", "10000"), "422 Niemozliwy wynik: za duzo much na ten czas\n"},
         {body("Kot", "0", "0"), "422 Niemozliwy wynik: zerowy czas\n"},

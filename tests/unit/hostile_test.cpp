@@ -31,7 +31,7 @@ TEST(Hostile, KeySpriteThatCannotBeDrawnStopsStartUp) {
         {"kursor.bmp", 'h', 101, "FAIL: Sprite.loadGfx: Nie udalo sie wczytac grafiki (kursor.bmp)\n"},
         {"kursor.bmp", 'c', 101, "FAIL: Sprite.loadGfx: Nie udalo sie wczytac grafiki (kursor.bmp)\n"},
         {"kursor.bmp", 'b', 101, "FAIL: Sprite.loadGfx: Nie udalo sie wczytac grafiki (kursor.bmp)\n"},
-        {"", 's', 0, "INFO: MaxUpdates: 1\n"},
+        {"", 's', 0, "INFO: MaxUpdates: 1\n"}, {"", 's', 0, "ms\n--------------------------------------------------------------------------------\n"},
     };
     char home[4096];
     ASSERT_TRUE(getcwd(home, sizeof home));

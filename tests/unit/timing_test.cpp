@@ -13,7 +13,7 @@ using testutil::CaptureStdout;
 namespace {
 
 int32_t g_calls = 0;
-int32_t countingMeasure() { return 66000 + ++g_calls; }  // 66001..66020: average 66010, three bytes
+int32_t countingMeasure() { return ++g_calls, 66000 + g_calls + (g_calls == 20) * 9; }  // average 66010.95: 66010, three bytes
 
 std::string le32(int64_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
 
