@@ -1,8 +1,9 @@
-// Nick entry, the response file and the table text. (The round-end and score
-// screens with a real server are the round's end-to-end test's road.)
+// Nick entry, the response file, the table text and its panel. (The screens'
+// flow with a real server is the round's end-to-end road.)
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "game/panel.h"
 #include "game/roundend.h"
 #include "game/scorescreen.h"
 #include "game/transfer.h"
@@ -10,13 +11,11 @@
 
 namespace {
 
-class Scores : public worldfix::World {
-protected:
-    void SetUp() override { World::SetUp(), nick.clear(), lastKey = 0; }
-};
+using namespace worldfix;
 
-TEST_F(Scores, NickTakesEachPressOnceWithinItsCharactersAndLength) {
+TEST_F(World, NickTakesEachPressOnceWithinItsCharactersAndLength) {
     auto tap = [](int32_t key, bool shift) { nickEntry(true, key, shift, false), nickEntry(false, 0, shift, false); };
+    nick.clear(), lastKey = 0;
     const struct { int32_t key; bool shift; const char* want; } rows[] = {{'k', false, "k"}, {'a', true, "kA"}, {'-', true, "kA_"},
         {'-', false, "kA_"}, {'7', false, "kA_7"}, {'5', true, "kA_75"}, {' ', false, "kA_75"}, {'=', true, "kA_75"},
         {SDLK_KP1, false, "kA_75"}, {SDLK_BACKSPACE, false, "kA_7"}};
@@ -33,7 +32,7 @@ TEST_F(Scores, NickTakesEachPressOnceWithinItsCharactersAndLength) {
     EXPECT_TRUE(nickEntry(true, SDLK_RETURN, false, true));
 }
 
-TEST_F(Scores, ResponseReplacesThenAppendsUpToOneMebibyte) {
+TEST_F(World, ResponseReplacesThenAppendsUpToOneMebibyte) {
     char a[] = "kot 12 ", b[] = "3600 pies";
     testutil::writeFile("dl.txt", "old table"), beginResponse();
     EXPECT_EQ(writeResponse(a, 1, 7, nullptr), 7u);
@@ -51,7 +50,7 @@ TEST_F(Scores, ResponseReplacesThenAppendsUpToOneMebibyte) {
     rmdir("dl.txt");
 }
 
-TEST_F(Scores, TableShowsTenRowsOfPrintableNicksWithTheTimeInWholeSeconds) {
+TEST_F(World, TableShowsTenRowsOfPrintableNicksWithTheTimeInWholeSeconds) {
     Hiscore h;
     std::string file, want = "Czas:\n", none = tableText(h, false);  // record i: nick "ni", i seconds and 61 frames
     for (int i = 1; i <= 25; i++) file += "n" + std::to_string(i) + " 1 " + std::to_string(i * 62 + 61) + " ";
@@ -62,6 +61,9 @@ TEST_F(Scores, TableShowsTenRowsOfPrintableNicksWithTheTimeInWholeSeconds) {
     h.records = {{1, "ab\tc\nd\x01\x7f\xc3\xa9~ Z", 5, 0}, {2, std::string(32, 'x'), 3, 0}};
     EXPECT_EQ(tableText(h, true), "Muchy:\n01.\t ab?c?d????~ Z\t 5\n02.\t " + std::string(31, 'x') + "\t 3\n");
     EXPECT_EQ(h.records[0].nick, "ab\tc\nd\x01\x7f\xc3\xa9~ Z");
+    panelText = Text(300, 200, plainSprite(96, 8, 8), "", 448, 12, 0), scoreMessage = "Pobrano.", blank(), resetDirty(), drawScorePanel();
+    EXPECT_TRUE(panelText.text == "Pobrano." && shown(34, 62) == std::make_pair(0, 0) && shown(33, 62).first == -1 &&  // 5 px around the text
+                shown(34, 61).first == -1 && marked(295, 195, 345, 266));
 }
 
 }  // namespace
