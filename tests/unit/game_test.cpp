@@ -1,7 +1,6 @@
 // The game's rules over the world: the round (reset, spawning, the fly walk,
 // stings, blood and drops), the cursor, the arsenal and its ring, the menu and
 // the frame head.
-#include <cmath>
 #include <set>
 #include <tuple>
 
@@ -70,10 +69,11 @@ TEST_F(World, FlyOnTheCursorStingsOnceCountingTwiceAndTheLastStingEndsTheRound) 
 TEST_F(World, CursorTouchesAFlyWithItsCurrentLookStrictly) {
     Mucha probe(0, 0, 0, flySprite, gravity, drag);
     cursorSprite->anims[1].h = 60, putMouse(100, 100);
-    const struct { int look; float x; bool hit; } rows[] = {  // the fly's top at 125 is below look 0
-        {0, 105, false}, {1, 105, true}, {1, 117, false}, {1, 116.9f, true}, {1, 95, false}, {1, 95.1f, true}};
+    const struct { int look; float x, y; bool hit; } rows[] = {  // the fly's top at y - 5 is below look 0, look 1 ends at 160
+        {0, 105, 130, false}, {1, 105, 130, true}, {1, 117, 130, false}, {1, 116.9f, 130, true}, {1, 95, 130, false},
+        {1, 95.1f, 130, true}, {1, 105, 164.9f, true}, {1, 105, 165, false}};
     for (const auto& r : rows) {
-        cursorAnim = r.look, probe.x = r.x, probe.y = 130;
+        cursorAnim = r.look, probe.x = r.x, probe.y = r.y;
         EXPECT_EQ(cursorTouchesFly(probe), r.hit) << r.look << " " << r.x;
     }
 }
@@ -188,6 +188,9 @@ TEST_F(World, HeldClickBlastsEverySixtyTwoFramesButNotWhileTheRingIsOpen) {
     ammo[KindBomb] = 2, selectedWeapon = hoverWeapon = KindBomb, fireDelay = 40, fireStep(true);  // armed: fires at once
     EXPECT_EQ(std::make_tuple(all<Bomb>().size(), ammo[KindBomb], fireDelay, weaponDelay, selectedWeapon, hoverWeapon, ringOpen),
               std::make_tuple(1u, 1, 62, 125, -1, -1, false));
+    std::vector<int32_t> delays;  // the ring's wait after each kind fires
+    for (int32_t k = 0; k < kWeaponKinds; ++k) resetArsenal(), ammo[k] = 1, selectedWeapon = k, fireDelay = 0, fireStep(true), delays.push_back(weaponDelay);
+    EXPECT_EQ(delays, (std::vector<int32_t>{125, 312, 187, 937, 500, 625}));
 }
 
 // One ring frame on a black screen; returns the look shown at icon i's centre.
@@ -292,7 +295,7 @@ TEST_F(World, MenuButtonsAreHalfOpenBoxesAndTheOneHeldLastActsOnRelease) {
                                   r.state == StateScores ? ScoresStart : ScoresLoad)) << r.releaseDx;
         EXPECT_TRUE(!r.full || menuChoice == -1) << r.releaseDx;
     }
-    gameState = StateMenu, menuChoice = -1, resetDirty(), blank(), menuFrame();  // start, scores and quit, none held
+    gameState = StateMenu, menuChoice = -1, putMouse(hw - 60, hh - 10), resetDirty(), blank(), dispatchState();  // pointer on start, none held
     EXPECT_TRUE(shown(hw - 64, hh - 1) == std::make_pair(0, 0) && shown(hw, hh - 1) == std::make_pair(0, 0) &&
                 shown(hw + 64, hh - 1) == std::make_pair(0, 0) && shown(hw - 32, hh - 1).first == -1 && marked(hw - 80, hh - 96, 160, 96));
 }

@@ -1,6 +1,5 @@
 // The world's objects: drawing and collisions, particles, the fly, and the
 // weapons at work, each driven update by update with a fixed seed.
-#include <set>
 #include <tuple>
 
 #include "world/airstrike.h"
