@@ -1,5 +1,5 @@
-// Drawing: dirty rectangles (budget edge, clipping, boxes off screen, 32-bit wrap); the sprite blend and BMP
-// decoder against SDL's own: every alpha at clipped boxes, good and damaged BMPs (scene --verify checks clears).
+// Drawing against SDL's own: the marked boxes and their budget, the tiles cleared and presented, the sprite
+// blend at clipped boxes, the BMP decoder and a BMP header's claims against its bytes.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -133,6 +133,8 @@ TEST_F(DirtyTest, BlendsAndClipsAsSdlDoes) {
         for (SDL_Surface* s : {plain, ours}) SDL_FreeSurface(s);
     }
     for (SDL_Surface* s : {sp, raw}) SDL_FreeSurface(s);
+    SDL_Rect beyond{Sint16(W + 10), 10, 5, 5};  // right of the screen: nothing to clear
+    clearBlack(screen, &beyond);
 }
 
 TEST_F(DirtyTest, DecodesBmpAsSdlOrLeavesItToSdl) {

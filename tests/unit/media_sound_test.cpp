@@ -36,7 +36,6 @@ protected:
     void SetUp() override {
         for (SoundChannel& ch : channels) ch = SoundChannel();
     }
-    void TearDown() override { SetUp(); }
 
     // Plays `name` (the pack reader's lines kept out); returns standard error.
     static std::string play(const char* name) {
