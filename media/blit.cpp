@@ -124,6 +124,26 @@ inline void blendAny(const uint32_t* s, uint32_t* d, int n) {
     blendRow(s, d, n);
 }
 
+// One axis of SDL_UpperBlit's clipping, in its order: the source box
+// against the bitmap, then the destination against the clip box (the axes do
+// not affect each other). Moves srcPos and dstPos; returns the length left.
+int clipAxis(int& srcPos, int len, int srcSize, Sint16& dstPos, int clipPos, int clipLen) {
+    if (srcPos < 0) {
+        len += srcPos;
+        dstPos -= srcPos;
+        srcPos = 0;
+    }
+    len = std::min(len, srcSize - srcPos);
+    const int before = clipPos - dstPos;
+    if (before > 0) {
+        len -= before;
+        dstPos += before;
+        srcPos += before;
+    }
+    const int after = dstPos + len - clipPos - clipLen;
+    return after > 0 ? len - after : len;
+}
+
 }  // namespace
 
 int blitAlpha(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect) {
@@ -131,38 +151,10 @@ int blitAlpha(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* d
         return SDL_UpperBlit(src, srcrect, dst, dstrect);
 
     // SDL_UpperBlit's clipping, step for step (its 16-bit fields included).
-    int srcx = srcrect->x, w = srcrect->w;
-    if (srcx < 0) {
-        w += srcx;
-        dstrect->x -= srcx;
-        srcx = 0;
-    }
-    w = std::min(w, src->w - srcx);
-    int srcy = srcrect->y, h = srcrect->h;
-    if (srcy < 0) {
-        h += srcy;
-        dstrect->y -= srcy;
-        srcy = 0;
-    }
-    h = std::min(h, src->h - srcy);
-
+    int srcx = srcrect->x, srcy = srcrect->y;
     const SDL_Rect& clip = dst->clip_rect;
-    int dx = clip.x - dstrect->x;
-    if (dx > 0) {
-        w -= dx;
-        dstrect->x += dx;
-        srcx += dx;
-    }
-    dx = dstrect->x + w - clip.x - clip.w;
-    if (dx > 0) w -= dx;
-    int dy = clip.y - dstrect->y;
-    if (dy > 0) {
-        h -= dy;
-        dstrect->y += dy;
-        srcy += dy;
-    }
-    dy = dstrect->y + h - clip.y - clip.h;
-    if (dy > 0) h -= dy;
+    const int w = clipAxis(srcx, srcrect->w, src->w, dstrect->x, clip.x, clip.w);
+    const int h = clipAxis(srcy, srcrect->h, src->h, dstrect->y, clip.y, clip.h);
     if (w <= 0 || h <= 0) {
         dstrect->w = dstrect->h = 0;
         return 0;
