@@ -31,13 +31,6 @@ const Vec2 kZero{0.0f, 0.0f};
 
 inline void resetDirty() { dirtyCount = 0, fullUpdate = false; }
 
-// Once per process.
-inline void openScreen() {
-    if (screen == nullptr) SDL_Init(SDL_INIT_VIDEO), screen = SDL_SetVideoMode(W, H, 32, SDL_SWSURFACE);
-    if (dirtyRects.size() < 200000) dirtyRects.resize(maxUpdates = 200000);
-    resetDirty();
-}
-
 // `looks` animations of `frames` frames, w x h, hot spot in the middle or at the
 // corner; frame f of look k is the colour (k + 1, 16 * (f + 1), 0x80).
 inline Sprite* paint(Sprite* s, int32_t looks, int32_t w, int32_t h, int32_t frames = 1, bool centred = true) {
@@ -124,7 +117,8 @@ inline Mucha* liveFly(float x, float y, int32_t hp = 50) {
 class World : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        openScreen();
+        SDL_Init(SDL_INIT_VIDEO), screen = SDL_SetVideoMode(W, H, 32, SDL_SWSURFACE);
+        dirtyRects.resize(maxUpdates = 200000);
         static const std::string dir = std::filesystem::absolute(testutil::tempDir("world")).string();
         std::filesystem::create_directory(dir + "/data"), std::filesystem::current_path(dir);
         std::atexit([] { std::error_code ignored; std::filesystem::remove_all(dir, ignored); });
