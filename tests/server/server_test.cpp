@@ -149,9 +149,9 @@ protected:
     long long stored = -1;
 };
 
-// A fresh store answers a single space, which the game loads as no rows
-// instead of keeping its old table. A repeated score is stored once; every
-// answer is one log line; what was answered survives SIGKILL; SIGTERM ends it.
+// A fresh store answers a single space, which the game loads as no rows instead of
+// keeping its old table. A repeated score is stored once; every answer is one log line;
+// what was answered survives SIGKILL; SIGTERM, SIGINT or SIGHUP ends it.
 TEST_F(ScoreServer, ValidPostsAreListedOnceLoggedAndKept) {
     EXPECT_EQ(table(), " ");
     EXPECT_EQ(post(body("K%6ft", "12", "3600", md5("12Kot3600niebieskiparasolnadrzewa"))), 200);
@@ -168,11 +168,14 @@ TEST_F(ScoreServer, ValidPostsAreListedOnceLoggedAndKept) {
     EXPECT_EQ(std::distance(std::sregex_iterator(text.begin(), text.end(), line), std::sregex_iterator()), 6) << text;
     EXPECT_EQ(storedAfterKill(), 3);
     EXPECT_EQ(table(), want);
-    kill(pid, SIGTERM);
-    int status = -1;
-    for (int i = 0; i < 100 && waitpid(pid, &status, WNOHANG) == 0; i++) std::this_thread::sleep_for(50ms);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_NE(readFile(log).find("\nstopped\n"), std::string::npos);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {  // each ends it cleanly
+        ASSERT_TRUE(sig == SIGTERM || start());
+        kill(pid, sig);
+        int status = -1;
+        for (int i = 0; i < 100 && waitpid(pid, &status, WNOHANG) == 0; i++) std::this_thread::sleep_for(50ms);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << sig << " " << status;
+        EXPECT_NE(readFile(log).find("\nstopped\n"), std::string::npos);
+    }
 }
 
 TEST_F(ScoreServer, RefusedPostsStoreNothing) {

@@ -221,11 +221,12 @@ TEST_F(World, ArmageddonRainsSeventySixMeteorsEachPassingOnInItsSixthUpdate) {
     freeSlots();  // the first meteor's whoosh, if it rolled one
     std::map<int32_t, int> startWalk;  // the walk of each meteor's first update, by gen
     std::vector<int32_t> damages;
-    int dust = 0;
+    int dust = 0, landed = 0, marks = 0;  // a landed meteor's box is marked each update
     for (int f = 1; f <= 2000 && !weapons.empty(); ++f) {
-        weaponsWalk();
+        resetDirty(), weaponsWalk();
         if (f == 1) { EXPECT_TRUE(victim->hp == 0 && first->finished && all<Armageddon>().size() == 2) << "the hit passes on"; }
         for (Armageddon* m : all<Armageddon>()) {
+            if (m->y >= m->targetY && !m->finished) ++landed, marks += marked(int32_t(m->x) - m->anim->hotX, int32_t(m->y) - m->anim->hotY, m->anim->w, m->anim->h);
             if (m->timer != 1 || m->y >= m->targetY) continue;
             startWalk.emplace(m->gen, f);
             EXPECT_TRUE(m->targetX >= 32 && m->targetX <= W - 33 && m->targetY >= 32 && m->targetY <= H - 33) << m->targetX << "," << m->targetY;
@@ -242,7 +243,7 @@ TEST_F(World, ArmageddonRainsSeventySixMeteorsEachPassingOnInItsSixthUpdate) {
     }
     ASSERT_TRUE(weapons.empty() && startWalk.size() == 75u);
     for (auto [gen, walk] : startWalk) EXPECT_EQ(walk, 5 * gen - 4) << gen;
-    EXPECT_EQ(std::make_tuple(dust, damages), std::make_tuple(75 * 3, std::vector<int32_t>{40}));  // three clouds each
+    EXPECT_EQ(std::make_tuple(dust, damages, marks), std::make_tuple(75 * 3, std::vector<int32_t>{40}, landed));  // three clouds each
     EXPECT_TRUE(started("explosion00.wav") == 1 && started("fireball.wav") > 0);  // only the hit is loud
 }
 
