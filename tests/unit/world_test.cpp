@@ -48,11 +48,12 @@ TEST_F(World, ParticleKeepsItsTerminalSpeedAndDragMayCarryItAcrossZero) {
 
 TEST_F(World, FlyChasesTheCursorShowingTheLookOfItsHeading) {
     putMouse(300, 200);
-    // At speed 2. Headings pi (360 degrees, look 64 wraps to 0), -pi/2 (89: sector 7), 0 (180) and -pi/4.
-    const struct { float x, y, wantX, wantY; int look; } rows[] = {
-        {100, 200, 102, 200, 0}, {300, 260, 300, 258, 14}, {400, 200, 398, 200, 32}, {350, 250, 348.59f, 248.59f, 22}};
+    // At speed 2. Headings pi (360 degrees, look 64 wraps to 0), -pi/2 (89: sector 7), 0 (180) and -pi/4;
+    // hp 1 still looks alive.
+    const struct { float x, y, wantX, wantY; int look, hp; } rows[] = {
+        {100, 200, 102, 200, 0, 50}, {300, 260, 300, 258, 14, 1}, {400, 200, 398, 200, 32, 50}, {350, 250, 348.59f, 248.59f, 22, 50}};
     for (const auto& r : rows) {
-        Mucha* f = liveFly(r.x, r.y);
+        Mucha* f = liveFly(r.x, r.y, r.hp);
         f->speed = 2, f->move(), f->draw();
         EXPECT_TRUE(std::abs(f->x - r.wantX) < 0.01f && std::abs(f->y - r.wantY) < 0.01f) << r.x << ": " << f->x << "," << f->y;
         EXPECT_EQ(shown(int(f->x), int(f->y)).first, r.look) << r.x;
