@@ -93,8 +93,23 @@ TEST_F(DirtyTest, PresentsTheTilesDrawnOnAndClearsThemNextFrame) {
     for (int i = 0; i < 15; ++i) scattered.push_back({i % 3 * 144, i / 3 * 32, 1, 1});
     const Box few = frame(std::vector<Box>(scattered.begin(), scattered.begin() + 14));
     EXPECT_TRUE(few[0] == 0 && few.size() == 1 + 4 * 14);
-    frame({});
+    static_cast<Uint32*>(screen->pixels)[0] = 0xffffff, frame({});
+    EXPECT_EQ(static_cast<Uint32*>(screen->pixels)[0], 0u) << "the first column of tiles is cleared too";
     EXPECT_EQ(frame(scattered)[0], 1);
+}
+
+// A frame's ink: its pixels of alpha above 0, in the sheet's coordinates; without alpha, the whole frame.
+TEST_F(DirtyTest, InkBoxBoundsTheFramesPixelsAboveAlphaZero) {
+    SDL_Surface* s = SDL_CreateRGBSurface(SDL_SWSURFACE | SDL_SRCALPHA, 8, 6, 32, 0xff0000, 0xff00, 0xff, 0xff000000);
+    SDL_FillRect(s, nullptr, 0x00ffffff);
+    for (auto [x, y] : {std::pair{2, 1}, {5, 3}, {7, 5}}) static_cast<Uint32*>(s->pixels)[y * s->pitch / 4 + x] = 0x01000000;
+    auto ink = [s](Box r) { SDL_Rect b = inkBox(s, {Sint16(r[0]), Sint16(r[1]), Uint16(r[2]), Uint16(r[3])}); return Box{b.x, b.y, b.w, b.h}; };
+    const std::pair<Box, Box> rows[] = {{{0, 0, 8, 6}, {2, 1, 6, 5}}, {{0, 0, 7, 5}, {2, 1, 4, 3}}, {{3, -1, 4, 9}, {5, 3, 1, 1}},
+                                        {{0, 2, 2, 4}, {0, 0, 0, 0}}, {{8, 0, 4, 4}, {0, 0, 0, 0}}};
+    for (const auto& [frame, want] : rows) EXPECT_EQ(ink(frame), want) << frame[0] << "," << frame[1];
+    SDL_SetAlpha(s, 0, 0);
+    EXPECT_EQ(ink({-2, 4, 20, 9}), (Box{0, 4, 8, 2}));
+    SDL_FreeSurface(s);
 }
 
 SDL_Surface* randomSurface(int w, int h, int bits = 32) {
