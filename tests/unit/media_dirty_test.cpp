@@ -58,6 +58,7 @@ TEST_F(DirtyTest, BudgetEdgeSetsFullUpdateAndEveryRequestCountsOn) {
     markDirty(5, 5, 5, 5);          // the 1000th would fill the last entry, which is never written
     markDirty(-100, -100, 10, 10);  // and after the switch every request counts, even one clipped away
     EXPECT_EQ((Box{dirtyCount, fullUpdate, dirtyRects[999].x}), (Box{1001, 1, -1}));
+    EXPECT_EQ((Box{presentDirty(), dirtyCount}), (Box{1001, 0})) << "the frame's count, then the next frame's from 0";
 }
 
 // Frame by frame: a new window is cleared and flipped whole (twice: the

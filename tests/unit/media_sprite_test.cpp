@@ -113,6 +113,7 @@ TEST_F(SpriteTest, AnimationLinesCommentsAndLineEnds) {
     EXPECT_EQ(got, (std::vector<std::vector<int32_t>>{{1, 2, 3, 4, 5, 6, 7, 100, 0}, {1, 2, 3, 4, 5, 6, 7, 8, 0},
                                                       {1, 2, 3, 4, 5, 6, 7, 8, 9}, {2, 2, 3, 4, 5, 6, 7, 8, 9}, {0, 2, 3, 4, 5, 6, 7, 100, 0},
                                                       {-4, 5, 0, 7, 8, 9, 10, 100, 0}}));
+    EXPECT_EQ(load({{"lone.bmp", bmp(2, 2)}}).back(), "OK  : Sprite.load: Grafiki wczytane") << "a pack of one entry";
 }
 
 TEST_F(SpriteTest, PrintPlacesTheHotSpotTakesTheFrameAndRefusesBadIndices) {
