@@ -43,14 +43,7 @@ TEST(Signature, BodyNickAndCountRules) {
 // Split and edit: text and separators, an edit ('i'ns, 'd'el, 's'wap at i with
 // s), then the text and the elements after it; then the absent indices.
 TEST(Parser, SplitEditAndAbsentIndices) {
-    struct Row {
-        std::string text, seps;
-        char op;
-        int i;
-        const char* s;
-        std::string wantText;
-        V want;
-    } rows[] = {
+    struct Row { std::string text, seps; char op; int i; const char* s; std::string wantText; V want; } rows[] = {
         {"  a  b ", " ", 0, 0, "", "  a  b ", {"a", "b"}},
         {"x y\r\n\r\nz", "\n\r", 0, 0, "", "x y\r\n\r\nz", {"x y", "z"}},
         {"abc def", "", 0, 0, "", "abc def", {}},  // no separators: nothing is ever closed

@@ -30,9 +30,9 @@ TEST_F(World, FliesComeFromTheEdgesOftenerAsKillsGrowTougherAsTheRoundGoesOn) {
     const struct { int tick, kills, hp; float maxSpeed; } rows[] = {  // tick: a multiple of the interval
         {60, 0, 51, 2}, {600, 0, 60, 2}, {470, 69, 57, 2}, {460, 70, 57, 3}, {640, 140, 60, 4}, {10, 250, 50, 5}};
     for (const auto& r : rows) {
-        clearObjects(), roundTicks = r.tick - 2, kills = r.kills, playFrame();
+        clearObjects(), roundTicks = r.tick - 2, kills = r.kills, dispatchState();
         const bool early = !flies.empty();
-        playFrame();
+        dispatchState();
         ASSERT_TRUE(!early && flies.size() == 1) << r.tick;
         EXPECT_TRUE(flies.back()->hp == r.hp && flies.back()->maxSpeed == r.maxSpeed && flies.back()->speed == 0 && !flies.back()->isStunned()) << r.tick;
     }

@@ -86,12 +86,8 @@ TEST_F(World, RoundEndPostsAgainOnEnterThenTheTableComesByGetAndTogglesOnRelease
     std::thread serving([&http] { http.listen_after_bind(); });
     static Uint8 held[SDLK_LAST];
     auto key = [](SDLKey k, bool down) { keys = held, event.type = down ? SDL_KEYDOWN : SDL_KEYUP, event.key.keysym.sym = k, held[k] = down; };
-    using V = std::vector<std::string>;
-    auto frames = [](int n) {  // "sub-state|panel text" after each frame
-        V out;
-        while (n-- > 0) dispatchState(), out.push_back(std::to_string(gameState == StateRoundEnd ? int(roundEndState) : int(scoresState)) + "|" + panelText.text);
-        return out;
-    };
+    using V = std::vector<std::string>;  // "sub-state|panel text" after each frame:
+    auto frames = [](int n, V out = {}) { while (n-- > 0) dispatchState(), out.push_back(std::to_string(gameState == StateRoundEnd ? int(roundEndState) : int(scoresState)) + "|" + panelText.text); return out; };
     auto at = [](int state, const std::string& text) { return std::to_string(state) + "|" + text; };
     auto end = [](const std::string& tail, int flies = 12) { return "Pokonanych much: " + std::to_string(flies) + "\nPrzetrwano: " + std::to_string(flies * 5) + "s\n\n" + tail; };
     panelText = Text(300, 200, plainSprite(96, 8, 8), "", 448, 12, 0), curl = curl ? curl : curl_easy_init();
