@@ -2,6 +2,7 @@
 // line, and the 16 ms pacing.
 #include "game/frame.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "game/arsenal.h"
@@ -59,16 +60,19 @@ void presentFrame() {
     }
 }
 
+int32_t frameLeft(Uint32 start, Uint32 now) {
+    // In SDL's 32-bit milliseconds, so the clock's wrap after 49.7 days is no jump.
+    return static_cast<int32_t>(std::max<int64_t>(0, 16 - static_cast<int64_t>(now - start)));
+}
+
 int32_t frameWait(Uint32 start, Uint32 now, bool fastForward) {
     const Uint32 elapsed = now - start;
     if (elapsed > 14 || fastForward) return -1;
-    const int64_t d = static_cast<int64_t>(start) + 16 - now;
-    return d < 0 ? 0 : static_cast<int32_t>(d);
+    return frameLeft(start, now);
 }
 
 void paceFrame() {
     if (frameWait(frameStart, SDL_GetTicks(), keys[SDLK_RSHIFT] != 0) < 0) return;
     // The wait comes from a second reading of the clock, taken right before the delay.
-    const int64_t d = static_cast<int64_t>(frameStart) + 16 - SDL_GetTicks();
-    SDL_Delay(d < 0 ? 0 : static_cast<Uint32>(d));
+    SDL_Delay(static_cast<Uint32>(frameLeft(frameStart, SDL_GetTicks())));
 }

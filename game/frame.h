@@ -47,6 +47,8 @@ void frameHead();
 void clearScreen();
 // Presents the frame, then the debug line once per calendar second.
 void presentFrame();
+// Milliseconds left of a 16 ms frame that started at `start`, at `now` (0 when none).
+int32_t frameLeft(Uint32 start, Uint32 now);
 // Milliseconds a frame that started at `start` still waits at `now`, or -1 when it
 // does not wait at all (it took more than 14 ms, or right Shift fast-forwards).
 int32_t frameWait(Uint32 start, Uint32 now, bool fastForward);

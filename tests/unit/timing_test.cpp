@@ -43,6 +43,8 @@ TEST(Pacing, WaitsOutSixteenMillisecondsUnlessRightShift) {
     // Started at 1000: now, 14 ms on, 15 ms on, right Shift held; across the wrap of SDL's clock.
     EXPECT_EQ((std::vector<int32_t>{frameWait(1000, 1000, false), frameWait(1000, 1014, false), frameWait(1000, 1015, false),
                                     frameWait(1000, 1003, true), frameWait(0xfffffffau, 4u, false)}), (std::vector<int32_t>{16, 2, -1, -1, 6}));
+    // The second reading, right before the delay: what is left, none once 16 ms went by, across the wrap too.
+    EXPECT_EQ((std::vector<int32_t>{frameLeft(1000, 1015), frameLeft(1000, 1016), frameLeft(1000, 1020), frameLeft(0xfffffffau, 0x20u)}), (std::vector<int32_t>{1, 0, 0, 0}));
 }
 
 }  // namespace
