@@ -55,7 +55,9 @@ TEST(Hostile, KeySpriteThatCannotBeDrawnStopsStartUp) {
         testutil::CaptureStdout log;
         StartOptions options;
         options.videoFlags = 0, options.width = 320, options.height = 200, options.budget = 1;
+        char* title = nullptr;
         EXPECT_EQ(startGame(options), c.status);
+        EXPECT_STREQ((SDL_WM_GetCaption(&title, nullptr), title), "Bzykolot 2");
         EXPECT_NE(log.stop().find(c.line), std::string::npos);
         ASSERT_EQ(chdir(home), 0);
         Sprite::load("none.pkf", sprites);  // so the loader lets go of data/gfx.pkf

@@ -45,11 +45,12 @@ TEST_F(World, ResponseReplacesThenAppendsUpToOneMebibyte) {
     EXPECT_EQ(writeResponse(b, 3, 3, nullptr), 9u);
     beginResponse();  // a transfer with no body leaves the file alone
     EXPECT_EQ(testutil::readFile("dl.txt"), "kot 12 3600 pies");
-    std::vector<char> big(maxResponseBytes, 'x');
-    EXPECT_EQ(writeResponse(big.data(), 1, maxResponseBytes - 1, nullptr), maxResponseBytes - 1);
+    const size_t mib = 1 << 20;
+    std::vector<char> big(mib, 'x');
+    EXPECT_EQ(writeResponse(big.data(), 1, mib - 1, nullptr), mib - 1);
     EXPECT_EQ(writeResponse(big.data(), 1, 1, nullptr), 1u) << "exactly 1 MiB is allowed";
     EXPECT_EQ(writeResponse(big.data(), 1, 1, nullptr), 0u);
-    EXPECT_EQ(testutil::readFile("dl.txt").size(), maxResponseBytes);
+    EXPECT_EQ(testutil::readFile("dl.txt").size(), mib);
     ASSERT_TRUE(remove("dl.txt") == 0 && mkdir("dl.txt", 0755) == 0);  // an unwritable file aborts the transfer
     beginResponse();
     EXPECT_EQ(writeResponse(a, 1, 1, nullptr), 0u);

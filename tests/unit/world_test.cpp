@@ -141,6 +141,7 @@ TEST_F(World, BombSetsOffTwelveWavesOfFiveExplosionsAroundIt) {
                       std::make_tuple(float(164 - r[3 * i] % 128), float(248 - r[3 * i + 1] % 96), r[3 * i + 2] % 4, 15, 5));
     }
     EXPECT_EQ(waves, (std::vector<int>{71, 76, 81, 86, 91, 96, 101, 106, 111, 116, 121, 126}));
+    EXPECT_TRUE(rollMod(0) == 0 && rollMod(-3) == 0) << "no spread on a screen too small for one";
 }
 
 TEST_F(World, FlameThrowsTenFlamesAndBurnsItsColumnForSixHundredTwentyFiveUpdates) {
