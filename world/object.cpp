@@ -25,8 +25,6 @@ Object::Object(uint32_t tag, int32_t x, int32_t y, Sprite* sprite, const Vec2& a
 
 void Object::move() {}
 
-void Object::onAnimEnd() {}
-
 void Object::draw() {
     if (anim == nullptr) return;
     int32_t step = animSpeed != 0 ? animSpeed : anim->speed;
@@ -36,10 +34,7 @@ void Object::draw() {
         frame = static_cast<uint8_t>(frame + 1);
         frameTime = static_cast<uint8_t>(frameTime - 100);
     }
-    if (frame >= anim->frames) {
-        frame = static_cast<uint8_t>(anim->loopFrame);
-        onAnimEnd();
-    }
+    if (frame >= anim->frames) frame = static_cast<uint8_t>(anim->loopFrame);
     Sprite::print(sprite, animIndex, frame, static_cast<int32_t>(floorf(x)),
                   static_cast<int32_t>(floorf(y)));
 }

@@ -36,7 +36,6 @@ public:
     virtual void move();
     // Steps the animation (8-bit accumulator) and draws the current frame at floorf(x, y).
     virtual void draw();
-    virtual void onAnimEnd();
     // Strict box overlap of a and b; the receiver takes no part.
     virtual bool collides(const Object& a, const Object& b) const;
 
