@@ -85,12 +85,12 @@ TEST(Parser, SplitEditAndAbsentIndices) {
 
 class HiscoreTest : public ::testing::Test {
 protected:
-    // Loads text written as dl.txt (nothing written for a null text); returns the log.
+    // Loads text written as dl.txt (nothing written for a null text); returns the log, after "refused: " when load says so.
     std::string load(const char* text, size_t size = 0, const std::string& name = "dl.txt") {
         if (text) testutil::writeFile(dir_ + "/" + name, std::string(text, size ? size : strlen(text)));
         CaptureStdout cap;
-        h.load((dir_ + "/" + name).c_str());
-        return cap.stop();
+        const bool loaded = h.load((dir_ + "/" + name).c_str());
+        return (loaded ? "" : "refused: ") + cap.stop();
     }
     std::string rows() const {
         std::string s;
@@ -110,12 +110,12 @@ TEST_F(HiscoreTest, LoadsTriplesAndRefusesOtherFiles) {
     EXPECT_EQ(rows(), "1:a:1:2 ");
     for (auto [text, n] : {std::pair<const char*, int>{"", 0}, {"   ", 0}, {"a 1 2 b 3", 5}}) {
         load("old 5 5");
-        EXPECT_EQ(load(text), "FAIL: Hiscore.load: Zly plik (" + std::to_string(n) + ")\n") << text;
+        EXPECT_EQ(load(text), "refused: FAIL: Hiscore.load: Zly plik (" + std::to_string(n) + ")\n") << text;
         EXPECT_EQ(h.count(), 0) << "a bad file empties the table";
     }
     load("kot 12 3600");
     for (const char* unreadable : {"brak.txt", "."}) {  // missing, a directory: the table is kept
-        EXPECT_EQ(load(nullptr, 0, unreadable), "FAIL: Hiscore.load: Nie udalo sie otworzyc pliku\n");
+        EXPECT_EQ(load(nullptr, 0, unreadable), "refused: FAIL: Hiscore.load: Nie udalo sie otworzyc pliku\n");
         EXPECT_EQ(rows(), "1:kot:12:3600 ");
     }
 }
@@ -172,7 +172,7 @@ TEST(Resfile, BrokenPacksHaveNoEntries) {
     std::string magic = good, version = good, hugeL = good;
     magic[3] = 'f', version[4] = 2, put32(hugeL, 13 + 8, 0xFFFFFFF0u);
     testutil::writeFile(goodPath, good);
-    const std::pair<std::string, PackStatus> rows[] = {{testutil::packBytes({}), PackStatus::Ready},
+    const std::pair<std::string, PackStatus> rows[] = {{testutil::packBytes({}), PackStatus::Ready}, {"", PackStatus::NoHeader},
         {magic, PackStatus::BadVersion}, {version, PackStatus::BadVersion}, {hugeL, PackStatus::Truncated}};
     for (const auto& [bytes, status] : rows) {
         testutil::writeFile(brokenPath, bytes);

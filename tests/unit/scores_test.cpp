@@ -1,14 +1,8 @@
-// Nick entry, the response file, the table text and its panel, and the
-// round-end and score screens against a loopback server.
+// Nick entry, the response file, the table text and its panel. (The screens'
+// flow with a real server is the round's end-to-end road.)
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <httplib.h>
-
-#include <thread>
-
-#include "base/signature.h"
-#include "game/game.h"
 #include "game/panel.h"
 #include "game/roundend.h"
 #include "game/scorescreen.h"
@@ -71,44 +65,6 @@ TEST_F(World, TableShowsTenRowsOfPrintableNicksWithTheTimeInWholeSeconds) {
     panelText = Text(300, 200, plainSprite(96, 8, 8), "", 448, 12, 0), scoreMessage = "Pobrano.", blank(), resetDirty(), drawScorePanel();
     EXPECT_TRUE(panelText.text == "Pobrano." && shown(34, 62) == std::make_pair(0, 0) && shown(33, 62).first == -1 &&  // 5 px around the text
                 shown(34, 61).first == -1 && marked(295, 195, 345, 266));
-}
-
-// The post waits a frame, so "Wysylanie wyniku..." shows first; a failed post
-// asks again and Enter resends. The table then comes by GET (the handle still
-// holds the post's fields), by time; a key's release, not the sending Enter's,
-// shows it by flies.
-TEST_F(World, RoundEndPostsAgainOnEnterThenTheTableComesByGetAndTogglesOnRelease) {
-    httplib::Server http;
-    std::vector<std::string> got;
-    auto answer = [&got](const httplib::Request& q, httplib::Response& r) {
-        got.push_back(q.method + " " + q.path + "|" + q.body), r.set_content("a 1 620 b 5 1239", "text/plain"); };
-    http.Get(".*", answer), http.Post(".*", answer), http.set_keep_alive_max_count(1);
-    const std::string url = "http://127.0.0.1:" + std::to_string(http.bind_to_any_port("127.0.0.1"));
-    std::thread serving([&http] { http.listen_after_bind(); });
-    static Uint8 held[SDLK_LAST];
-    auto key = [](SDLKey k, bool down) { keys = held, event.type = down ? SDL_KEYDOWN : SDL_KEYUP, event.key.keysym.sym = k, held[k] = down; };
-    using V = std::vector<std::string>;  // "sub-state|panel text" after each frame:
-    auto frames = [](int n, V out = {}) { while (n-- > 0) dispatchState(), out.push_back(std::to_string(gameState == StateRoundEnd ? int(roundEndState) : int(scoresState)) + "|" + panelText.text); return out; };
-    auto at = [](int state, const std::string& text) { return std::to_string(state) + "|" + text; };
-    auto end = [](const std::string& tail, int flies = 12) { return "Pokonanych much: " + std::to_string(flies) + "\nPrzetrwano: " + std::to_string(flies * 5) + "s\n\n" + tail; };
-    panelText = Text(300, 200, plainSprite(96, 8, 8), "", 448, 12, 0), curl = curl ? curl : curl_easy_init();
-    const char* const builtIn = scoreServer;
-    scoreServer = "http://127.0.0.1:1", startRoundEnd(), kills = 12, roundTicks = 3600, nick = "Kot", key(SDLK_RETURN, true);
-    const std::string sending = end("Wysylanie wyniku..."), failed = end("Nie udalo sie wyslac. Wyslac ponownie? (Enter/Escape)");
-    EXPECT_EQ(frames(1), V{at(EndSending, end("Wpisz nick: Kot"))});
-    key(SDLK_RETURN, false);
-    EXPECT_EQ(frames(3), (V{at(EndPost, sending), at(EndFailed, sending), at(EndFailed, failed)}));
-    scoreServer = url.c_str(), key(SDLK_RETURN, true);
-    EXPECT_EQ(frames(4), (V{at(EndSending, failed), at(EndPost, sending), at(EndSent, sending), at(ScoresStart, end("Wyslano.", 0))}));
-    const std::string byTime = "Czas:\n02.\t b\t 19\n01.\t a\t 10\n", byFlies = "Muchy:\n02.\t b\t 5\n01.\t a\t 1\n";
-    EXPECT_EQ(frames(6), (V{at(ScoresDownload, "Pobieranie wynikow..."), at(ScoresDownloaded, "Pobieranie wynikow..."),
-                            at(ScoresLoad, "Pobrano."), at(ScoresByTime, "Pobrano."), at(ScoresIdle, byTime), at(ScoresIdle, byTime)}));
-    key(SDLK_RETURN, false), frames(1), key(SDLK_RETURN, true);
-    EXPECT_EQ(frames(2), V(2, at(ScoresKeyDown, byTime)));
-    key(SDLK_RETURN, false);
-    EXPECT_EQ(frames(2), (V{at(ScoresByFlies, byTime), at(ScoresIdle, byFlies)}));
-    http.stop(), serving.join(), scoreServer = builtIn;
-    EXPECT_EQ(got, (V{"POST /bzykolot4.php|" + scoreBody(12, "Kot", 3600), "GET /bzykolot4.wtf|"}));
 }
 
 }  // namespace

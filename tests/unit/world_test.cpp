@@ -13,22 +13,6 @@ using namespace worldfix;
 
 namespace {
 
-TEST_F(World, ObjectShowsItsFramesAtItsSpeedFlooredThenFromItsLoopFrame) {
-    // Three frames, going on from frame 1: the frame on screen after each draw. 8 bits: 300 is 44.
-    const struct { int speed, override; std::vector<int> frames; } rows[] = {{100, 0, {0, 1, 2, 1, 2, 1}},
-        {50, 0, {0, 0, 1, 1, 2, 2, 1}}, {200, 0, {1, 1, 2, 2, 2, 1}}, {100, 50, {0, 0, 1, 1}}};
-    for (const auto& r : rows) {
-        Object o(0, 0, 10, makeSprite(1, 4, 4, 3, false), kZero, kZero);
-        o.anim->speed = r.speed, o.anim->loopFrame = 1, o.x = 10.5f, o.animSpeed = uint8_t(r.override);
-        std::vector<int> seen;
-        for (size_t i = 0; i < r.frames.size(); ++i) o.draw(), seen.push_back(shown(10, 10).second);
-        EXPECT_EQ(seen, r.frames) << r.speed << " " << r.override;
-    }
-    Object o(0, 0, 0, makeSprite(1, 2, 1, 1, false), kZero, kZero);
-    blank(), o.x = -0.5f, o.draw();  // floored to -1: only its right column shows
-    EXPECT_TRUE(shown(0, 0).first == 0 && shown(1, 0).first == -1);
-}
-
 TEST_F(World, ParticleKeepsItsTerminalSpeedAndDragMayCarryItAcrossZero) {
     const struct { float accel, v, want; } rows[] = {{0.04f, 9.5f, 9.49f}, {0.04f, 9.0f, 8.99f},  // maxVel 10, drag 0.01
         {0.04f, 11.0f, 10.99f}, {0.04f, 8.99f, 9.02f}, {0.04f, 11.5f, 11.53f}, {-0.04f, -11.5f, -11.53f},
