@@ -19,7 +19,8 @@ TEST_F(World, ParticleKeepsItsTerminalSpeedAndDragMayCarryItAcrossZero) {
         {0, 0.005f, -0.005f}, {0, -0.005f, 0.005f}, {0, 0, 0}};  // within [9, 11] drag only
     for (const auto& r : rows) {
         Particle p(plainSprite(1), 100, 100, Vec2{r.accel, r.accel}, Vec2{0.01f, 0.01f}, 0, 0, 100);
-        p.vel = Vec2{r.v, r.v}, p.move();
+        p.vel = Vec2{r.v, r.v}, resetDirty(), p.move();
+        EXPECT_TRUE(marked(100, 100, 4, 4) && marked(int(p.x), int(p.y), 4, 4)) << "its old box and its new one";
         EXPECT_TRUE(std::abs(p.vel.x - r.want) < 1e-5 && std::abs(p.vel.y - r.want) < 1e-5) << r.accel << " " << r.v;
         EXPECT_EQ(std::make_pair(p.x, p.y), std::make_pair(100 + p.vel.x, 100 + p.vel.y));
     }
@@ -110,7 +111,8 @@ TEST_F(World, BombSetsOffTwelveWavesOfFiveExplosionsAroundIt) {
     std::vector<int> waves;
     for (int u = 1; u <= 127; ++u) {
         const int frameTime = bomb->frame * 256 + bomb->frameTime;
-        blank(), weaponsWalk();  // explosions appended during the walk are moved in it too
+        blank(), resetDirty(), weaponsWalk();  // explosions appended during the walk are moved in it too
+        ASSERT_TRUE(marked(90, 190, 20, 20)) << u << ": its box, each update";
         ASSERT_EQ(frameTime != bomb->frame * 256 + bomb->frameTime, u <= 95) << u << ": drawn";
         if (u <= 70) { ASSERT_EQ(shown(100, 200), std::make_pair(u < 30 ? 0 : 1, (u - 1) % 4)) << u; }  // its fuse look from 30
         ASSERT_EQ(bomb->finished, u == 127) << u;
