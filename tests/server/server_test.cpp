@@ -316,7 +316,7 @@ TEST_F(ScoreServer, ListensWhereToldAndRefusesBadOptions) {
     close(probe6);
     const std::pair<std::string, int> rows[] = {
         {"--help", 0}, {"--listen 127.0.0.1:65536", 2}, {"--listen :80", 2}, {"--listen 127.0.0.1", 2},
-        {"--threads 0", 2}, {"--threads 257", 2}, {"--max-per-address x", 2}, {"--bogus 1", 2}, {"--db", 2},
+        {"--threads 0", 2}, {"--threads 257", 2}, {"--post-rate 1000001", 2}, {"--max-per-address x", 2}, {"--bogus 1", 2}, {"--db", 2},
         {"--db /nonexistent/dir/scores.db --listen 127.0.0.1:0", 1}};
     // Every connection is a descriptor: the cap is kept under the limit, and said so.
     std::system(("ulimit -n 256; timeout 2 " SERVER_BIN " --max-connections 1000 --listen 127.0.0.1:0 --db " + dir + "/l.db >" + dir + "/out").c_str());

@@ -75,6 +75,7 @@ TEST_F(SoundTest, SoundsThatCannotBePlayedAreDroppedOnStandardError) {
                     err.find("unknown error") == std::string::npos) << "one line with a reason: " << err;
     }
     EXPECT_EQ(callback(), std::vector<int16_t>(2048, 0));
+    EXPECT_NE(play("three.wav").find(": Unsupported WAV format (3 channels, 22050 Hz)\n"), std::string::npos);
     SDL_AudioSpec edge{};
     for (auto [ch, rate, ok] : {std::tuple{1, 2000, true}, {6, 192000, true}, {4, 1999, false}, {2, 192001, false}}) {
         edge.channels = Uint8(ch), edge.freq = rate;

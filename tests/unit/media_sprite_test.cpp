@@ -167,6 +167,8 @@ TEST_F(SpriteTest, TextLayout) {
     tabless.setText(std::string("\tA\0B", 4).c_str());
     tabless.draw();
     EXPECT_TRUE(at(3, 0, 'A') && tabless.lineHeight == 14) << "no space width: a tab neither moves nor divides by zero";
+    CaptureStdout cap;  // no font: logged, and drawn as nothing
+    EXPECT_EQ((Text(0, 0, nullptr, "x", 96, 12, 0).draw(), cap.stop()), "FAIL: Text.Text: Null sprite\n");
     SDL_FreeSurface(font.bitmap);
     font.bitmap = nullptr;
 }
