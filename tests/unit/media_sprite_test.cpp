@@ -76,7 +76,7 @@ TEST_F(SpriteTest, FailedStepsStopTheSpriteNotTheLoadAndWithoutAlphaMagentaIsKey
     const Uint32 row[] = {0xff00ff, 0xfffeff, 0xff80ff, 0xffffff, 0xfe00ff, 0xff00fe, 0x000000};
     registry["absent.bmp"];  // a look-up of a name not present
     EXPECT_EQ(load({{"key.bmp", bmp(7, 1, [&](int x) { return row[x]; })}, {"key.txt", "1 0 0 7 1 0 0"},
-                    {"noanim.bmp", bmp(2, 2)}, {"badalpha.bmp", bmp(2, 2)}, {"badalpha.smt", "abc"},
+                    {"noanim.bmp", bmp(2, 2)}, {"badalpha.bmp", bmp(2, 2)}, {"badalpha.smt", ""},
                     {"badalpha.txt", "1 0 0 2 2 0 0"}, {"broken.bmp", "BM but not a bitmap"}, {"ok.bmp", bmp(2, 2)},
                     {"ok.smt", "\x01\x02\x03\x04"}, {"ok.txt", "1 0 0 2 2 0 0"}, {"notes.TXT", "x"}, {"BM", "x"}}),
               (Lines{"INFO: Sprite.load: Czyszczenie mapy", "FAIL: Sprite.clear: NULL (absent.bmp)",

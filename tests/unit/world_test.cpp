@@ -93,6 +93,7 @@ TEST_F(World, ExplosionHurtsFliesWithinSixtyThreePixelsForThirtyTwoUpdates) {
         blast(r.damage)->move(), weapons.front()->move();
         EXPECT_EQ(fly->hp, r.hpAfter) << r.x << "," << r.y << " damage " << r.damage;
     }
+    EXPECT_EQ(spawnExplosion(100, 100, nullptr, gravity, drag, 5, true), nullptr) << "no look, no blast";
     Explosion* e = (clearObjects(), freeSlots(), blast(5));
     EXPECT_EQ(started("explosion00.wav"), 1);
     for (int u = 1; u <= 33; ++u) {
