@@ -51,6 +51,7 @@ TEST(Parser, SplitEditAndAbsentIndices) {
         {"a b", " ", 'i', -1, "q ", "q a b", {"q", "a", "b"}},
         {"q r a b", " ", 'i', 2, "x", "q r a xb", {"q", "r", "a", "xb"}},
         {"a b", " ", 'i', 1, "c", "a b c", {"a", "b", "c"}},  // after the last: kept apart
+        {"ab c", " ", 'i', 1, "d", "ab c d", {"ab", "c", "d"}},
         {"a b  ", " ", 'i', 1, "c", "a b  c", {"a", "b", "c"}},
         {"  one,, two ,three,", ", ", 'd', 1, "", "  one ,three,", {"one", "three"}},
         {"a b c d", " ", 'd', 2, "", "a b d", {"a", "b", "d"}},

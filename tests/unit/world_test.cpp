@@ -262,6 +262,7 @@ TEST_F(World, BzykolotKillsWithinNinetySixPixelsGlowingEveryThirtyFiveUpdatesFor
             all<Bzykolot>().front()->timer = 34, all<Bzykolot>().front()->gen = gen, all<Bzykolot>().front()->move();
             const auto copies = all<Bzykolot>();
             const bool spreads = gen < 3 && r[3] % 10 == 0;
+            EXPECT_EQ(std::make_pair(all<Explosion>().front()->x, all<Explosion>().front()->y), std::make_pair(364.0f - r[0] % 128, 364.0f - r[1] % 128));
             EXPECT_TRUE(copies.size() == 1u + spreads && (!spreads || (copies[1]->timer == 20 * gen + r[4] % 5 && copies[1]->gen == gen + 1)))
                 << seed << " " << gen;
         }
