@@ -114,15 +114,15 @@ TEST_F(World, DeadFlyLeavesAtMostOneCrateAndFallsAwayBelowTheScreen) {
 }
 
 TEST_F(World, ParticlesLiveTheirLifeEndingOnceAndCratesWaitBelowTheScreen) {
-    // 0: flying (speed 1, so frameTime counts the draws); 1: ending, 5 frames; 2: would match at life 2 if switched twice.
+    // 0: flying at frame 2 (speed 1, so frameTime counts the draws); 1: ending, 5 frames from 0; 2: would match at life 2 if switched twice.
     Sprite* s = makeSprite(3, 4, 4, 5);
-    s->anims[0].speed = 1, s->anims[2].frames = 3, addParticle(Particle(s, 100, 100, kZero, kZero, 0, 0, 20));
+    s->anims[0].speed = 1, s->anims[2].frames = 3, addParticle(Particle(s, 100, 100, kZero, kZero, 0, 0, 20)), particles.front().frame = 2;
     const Particle& p = particles.front();
     std::vector<int> seen;  // 10 * look + frame
     for (int i = 0; i < 20; ++i) worldPass(), seen.push_back(10 * p.animIndex + p.frame);
     seen.erase(seen.begin(), seen.begin() + 14);
     worldPass();
-    EXPECT_TRUE(seen == (std::vector<int>{0, 10, 11, 12, 13, 14}) && particles.empty()) << "switched at life 4; gone in walk 21";
+    EXPECT_TRUE(seen == (std::vector<int>{2, 10, 11, 12, 13, 14}) && particles.empty()) << "switched at life 4; gone in walk 21";
     addParticle(Particle(plainSprite(1), 100, H + 32, kZero, kZero, 0, 0, 50));
     addDrop(WeaponDrop(plainSprite(1), 100, H + 32, kZero, kZero, 0, 0, 50)), worldPass();  // exactly h + 32 stays
     ASSERT_EQ(particles.size() + drops.size(), 2u);
