@@ -8,7 +8,9 @@
 #include "game/arsenal.h"
 #include "game/cursor.h"
 #include "game/game.h"
+#include "game/input.h"
 #include "game/round.h"
+#include "game/watch.h"
 #include "media/dirty.h"
 #include "media/events.h"
 #include "media/video.h"
@@ -34,13 +36,20 @@ void runFrame(FrameProbe* probe) {
 void frameHead() {
     frameStart = SDL_GetTicks();
     pollEvent();
-    if (keys[SDLK_LALT] && keys[SDLK_F4]) running = false;
-    if (keys[SDLK_F2]) {
+    readInput();
+    if (frameInput.held(KeyLeftAlt) && frameInput.held(KeyF4)) running = false;
+    if (watching()) {
+        watchHead();
+        return;
+    }
+    if (frameInput.held(KeyF2)) {
         // A window that cannot be re-made leaves nothing to run the game in.
         if (!init(SDL_FULLSCREEN)) abortGame(100);
+        fitField();
         resetRound();
+        readPointer();
     }
-    if (keys[SDLK_ESCAPE] && gameState != StatePlay) {
+    if (frameInput.held(KeyEscape) && gameState != StatePlay) {
         gameState = StateMenu;
         fullUpdate = true;
     }
@@ -72,7 +81,7 @@ int32_t frameWait(Uint32 start, Uint32 now, bool fastForward) {
 }
 
 void paceFrame() {
-    if (frameWait(frameStart, SDL_GetTicks(), keys[SDLK_RSHIFT] != 0) < 0) return;
+    if (frameWait(frameStart, SDL_GetTicks(), frameInput.held(KeyRightShift)) < 0) return;
     // The wait comes from a second reading of the clock, taken right before the delay.
     SDL_Delay(static_cast<Uint32>(frameLeft(frameStart, SDL_GetTicks())));
 }

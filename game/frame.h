@@ -38,9 +38,10 @@ public:
 // One frame: every step in order; with a probe, as it says.
 void runFrame(FrameProbe* probe = nullptr);
 
-// Polls one event and applies the global keys: left Alt + F4 quits, F2
-// re-creates the window and resets the round, Escape returns to the menu
-// outside a round.
+// Polls one event, reads the frame's input record and applies the global
+// keys: left Alt + F4 quits, F2 re-creates the window and resets the round,
+// Escape returns to the menu outside a round (while a recording is watched,
+// the watch's own keys instead).
 void frameHead();
 // Clears to black what the last frame drew (the whole screen when it was
 // presented whole or the screen was invalidated).

@@ -12,19 +12,24 @@
 #include "game/frame.h"
 #include "game/menu.h"
 #include "game/panel.h"
+#include "game/recorder.h"
+#include "game/render.h"
 #include "game/round.h"
 #include "game/roundend.h"
 #include "game/scorescreen.h"
 #include "game/transfer.h"
+#include "game/watch.h"
 #include "media/budget.h"
 #include "media/dirty.h"
 #include "media/events.h"
 #include "media/sound.h"
 #include "media/sprite.h"
 #include "media/video.h"
+#include "world/fx.h"
 #include "world/objects.h"
 
 GameState gameState = StateMenu;
+std::string gfxDigest;
 
 void dispatchState() {
     switch (gameState) {
@@ -33,13 +38,19 @@ void dispatchState() {
         if (gameState == StatePlay) firingRule();
         break;
     case StateMenu:
-        menuFrame();
+        if (watching())
+            startWatchedRound();
+        else
+            menuFrame();
         break;
     case StateScores:
         scoresFrame();
         break;
     case StateRoundEnd:
-        roundEndFrame();
+        if (watching())
+            watchEndFrame();
+        else
+            roundEndFrame();
         break;
     default:
         gameState = StateMenu;
@@ -51,11 +62,25 @@ void dispatchState() {
 // as good as a missing one: drawn it shows nothing and logs every frame.
 static bool drawable(Sprite* s) { return s && s->bitmap && animCount(s) > 0; }
 
+// The world finds its sheets in the sprite registry, as the game always looked them up.
+static Sheet* spriteSheet(const std::string& name) { return findSprite(name); }
+
+void fitField() {
+    fieldW = screenW();
+    fieldH = screenH();
+}
+
 // Everything after init up to the loop; returns 0 or the exit code of the failure.
 static int prepare(const StartOptions& o) {
     Sprite::load("data/gfx.pkf", sprites);
+    gfxDigest = spritesDigest(sprites);
+    sheetSource = spriteSheet;
+    showWorld();
+    fitField();
     cursorSprite = findSprite("kursor.bmp");
+    cursorSheet = cursorSprite;
     flySprite = findSprite("mucha01.bmp");
+    flySheet = flySprite;
     for (int i = 0; i < kWeaponKinds; ++i) weaponIcons[i] = findSprite(kIconNames[i]);
 
     hudText = Text(0, 0, findSprite("font_00.bmp"), "", 96, 12, 0);
@@ -111,6 +136,7 @@ int startGame(const StartOptions& options) {
 // destructor still reads its animation to mark its box.
 void shutdownGame() {
     clearObjects();
+    worldFx = nullptr;
     Sprite::clear(sprites);
     hiscores.clear();
     std::vector<SDL_Rect>().swap(dirtyRects);

@@ -14,6 +14,7 @@ enum GameState : int32_t {
 
 // ---- State machine ------------------------------------------------------------
 extern GameState gameState;  // any value outside GameState becomes StateMenu
+extern std::string gfxDigest;  // sheetDigest of the loaded graphics pack: what a recording names
 
 // The current state's block; each state's block lives in its own module.
 void dispatchState();
@@ -36,6 +37,8 @@ int startGame(const StartOptions& options = StartOptions());
 // After the loop: releases objects, sprites, scores, rectangles, icon and SDL;
 // logs "INFO: Stop".
 void shutdownGame();
+// The world's playfield takes the screen's size (after every new window).
+void fitField();
 // The log, start-up, the loop and shutdown; returns the process exit code.
 int gameMain();
 // Ends the process from inside a frame with `exitCode`. The mixer's thread is

@@ -8,6 +8,7 @@
 #include "game/round.h"
 #include "game/scorescreen.h"
 #include "media/dirty.h"
+#include "game/input.h"
 #include "media/events.h"
 #include "media/sprite.h"
 #include "media/video.h"
@@ -46,8 +47,7 @@ void menuInput(bool leftHeld, int32_t x, int32_t y) {
 }
 
 void menuFrame() {
-    bool held = (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON(1)) != 0;
-    menuInput(held, mouseX, mouseY);
+    menuInput(frameInput.player.left(), mouseX, mouseY);
     if (gameState != StateMenu) return;
     int32_t hw = screen->w / 2, hh = screen->h / 2;
     Sprite::print(findSprite("menu_start.bmp"), 0, menuChoice == 0 ? 1 : 0, hw - 64, hh);

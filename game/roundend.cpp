@@ -8,10 +8,11 @@
 #include "base/signature.h"
 #include "game/game.h"
 #include "game/panel.h"
+#include "game/recorder.h"
 #include "game/round.h"
 #include "game/scorescreen.h"
 #include "game/transfer.h"
-#include "media/events.h"
+#include "game/input.h"
 #include "world/mucha.h"
 
 RoundEndState roundEndState = EndNick;
@@ -20,7 +21,7 @@ int32_t lastKey = 0;
 
 namespace {
 
-bool shiftHeld() { return keys[SDLK_LSHIFT] || keys[SDLK_RSHIFT]; }
+bool shiftHeld() { return frameInput.held(KeyLeftShift) || frameInput.held(KeyRightShift); }
 
 void endMessage(const std::string& tail) {
     char text[128];
@@ -67,8 +68,7 @@ void roundEndFrame() {
     scoreMessage.clear();
     switch (roundEndState) {
     case EndNick: {
-        bool keyDown = event.type == SDL_KEYDOWN;
-        if (nickEntry(keyDown, keyDown ? event.key.keysym.sym : 0, shiftHeld(), keys[SDLK_RETURN]))
+        if (nickEntry(frameInput.keyDown, frameInput.key, shiftHeld(), frameInput.held(KeyReturn)))
             roundEndState = EndSending;
         endMessage("Wpisz nick: " + nick);
         break;
@@ -81,6 +81,7 @@ void roundEndFrame() {
         roundEndState = postScore(kills, nick, roundTicks) ? EndSent : EndFailed;
         break;
     case EndSent:
+        nameRecording(nick);
         resetKills();
         roundTicks = 0;
         endMessage("Wyslano.");
@@ -88,7 +89,7 @@ void roundEndFrame() {
         break;
     case EndFailed:
         endMessage("Nie udalo sie wyslac. Wyslac ponownie? (Enter/Escape)");
-        if (keys[SDLK_RETURN]) roundEndState = EndSending;
+        if (frameInput.held(KeyReturn)) roundEndState = EndSending;
         break;
     default:
         break;

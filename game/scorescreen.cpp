@@ -12,7 +12,7 @@
 #include "game/game.h"
 #include "game/panel.h"
 #include "game/transfer.h"
-#include "media/events.h"
+#include "game/input.h"
 
 ScoresState scoresState = ScoresStart;
 int32_t staleKey = -1;
@@ -69,11 +69,11 @@ void scoresFrame() {
     // `event` keeps the last press until another event is polled: the Enter
     // that sent the score would otherwise toggle the view on its release, a
     // few frames after the table appeared. Such a press is not this screen's.
-    if (event.type != SDL_KEYDOWN) staleKey = -1;
-    bool newPress = event.type == SDL_KEYDOWN && event.key.keysym.sym != staleKey;
+    if (!frameInput.keyDown) staleKey = -1;
+    bool newPress = frameInput.keyDown && frameInput.key != staleKey;
     switch (scoresState) {
     case ScoresStart:
-        staleKey = event.type == SDL_KEYDOWN ? event.key.keysym.sym : -1;
+        staleKey = frameInput.keyDown ? frameInput.key : -1;
         scoreMessage = "Pobieranie wynikow...";
         scoresState = ScoresDownload;
         break;
@@ -100,7 +100,7 @@ void scoresFrame() {
         break;
     case ScoresKeyDown:
         // The toggle waits for the release, so a held key toggles once.
-        if (event.type != SDL_KEYDOWN)
+        if (!frameInput.keyDown)
             scoresState = hiscores.sortedByFlies ? ScoresByTime : ScoresByFlies;
         break;
     default:

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <new>
 
-#include "base/parser.h"
 #include "base/resfile.h"
 #include "media/blit.h"
 #include "media/bmp.h"
@@ -20,8 +19,6 @@ Sprite* findSprite(const std::string& name) { return sprites[name].get(); }
 // Reused for every sprite of the pack.
 static Resfile gfxPack;
 static std::vector<char> packBytes;  // the entry being decoded; grows to the largest
-static Parser lineParser;
-static Parser fieldParser;
 
 Sprite::~Sprite() {
     if (bitmap) SDL_FreeSurface(bitmap);
@@ -32,10 +29,6 @@ static bool endsWithBmp(const std::string& name) {
 }
 
 void Sprite::load(const char* packName, SpriteMap& registry) {
-    lineParser.setText("");
-    fieldParser.setText("");
-    lineParser.setSeparators("\n\r");
-    fieldParser.setSeparators(" \t");
     if (!registry.empty()) clear(registry);
 
     const int32_t n = gfxPack.count(packName);
@@ -182,31 +175,17 @@ bool Sprite::loadAnim(const char* animName, Sprite* sprite) {
         printf("FAIL: Sprite.loadAnim: Nie udalo sie wczytac informacji o animacjach (%s)\n", animName);
         return false;
     }
-    lineParser.setText(std::string(bytes->begin(), std::find(bytes->begin(), bytes->end(), '\0')));
-    for (int32_t line = 0; line < lineParser.count(); ++line) {
-        fieldParser.setText(lineParser.show(line));
-        const int32_t fields = fieldParser.count();
-        if (fields < 7) {
-            printf("FAIL: Sprite.loadAnim: Brak wszystkich wymaganych informacji o animacji (%s)\n", animName);
-            continue;
-        }
-        if (fieldParser.show(0) == "#") continue;
-        Anim a;
-        a.frames = fieldParser.val(0);
-        a.x = fieldParser.val(1);
-        a.y = fieldParser.val(2);
-        a.w = fieldParser.val(3);
-        a.h = fieldParser.val(4);
-        a.hotX = fieldParser.val(5);
-        a.hotY = fieldParser.val(6);
-        a.speed = fields >= 8 ? fieldParser.val(7) : 100;
-        a.loopFrame = fields >= 9 ? fieldParser.val(8) : 0;
-        sprite->anims.push_back(a);
-    }
+    parseAnims(std::string(bytes->begin(), std::find(bytes->begin(), bytes->end(), '\0')), animName, true,
+               sprite->anims);
     return true;
 }
 
-int32_t animCount(const Sprite* sprite) { return sprite ? static_cast<int32_t>(sprite->anims.size()) : 0; }
+std::string spritesDigest(const SpriteMap& registry) {
+    SheetMap sheets;
+    for (const auto& [name, sprite] : registry)
+        if (sprite) sheets[name] = sprite.get();
+    return sheetDigest(sheets);
+}
 
 Anim* Sprite::getAnim(Sprite* sprite, int32_t index) {
     if (index < 0 || index >= animCount(sprite)) {

@@ -8,15 +8,7 @@
 #include <string>
 #include <vector>
 
-// One animation: `frames` frames of w x h side by side from (x, y) in the bitmap.
-struct Anim {
-    int32_t frames;
-    int32_t x, y;
-    int32_t w, h;
-    int32_t hotX, hotY;  // frame is drawn hotX/hotY left of/above the given point
-    int32_t speed;       // hundredths of a frame per draw; 100 when omitted
-    int32_t loopFrame;   // where an object continues after the last frame; 0 when omitted
-};
+#include "base/sheet.h"
 
 struct Sprite;
 // Registry by entry name; it owns its sprites, everyone else borrows them.
@@ -24,13 +16,13 @@ struct Sprite;
 // until the registry is cleared.
 using SpriteMap = std::map<std::string, std::unique_ptr<Sprite>>;
 
-struct Sprite {
+// A sheet (its animations, which the rules read) with the bitmap to draw them from.
+struct Sprite : Sheet {
     Sprite() = default;
     ~Sprite();  // frees the bitmap
     Sprite(const Sprite&) = delete;
     Sprite& operator=(const Sprite&) = delete;
 
-    std::vector<Anim> anims;
     SDL_Surface* bitmap = nullptr;  // screen layout with 8-bit alpha; owned
     std::vector<uint8_t> mask;      // w*h bytes, all 0
     // inkBox of each frame drawn so far, by animation and frame; w = 0xffff
@@ -53,7 +45,6 @@ struct Sprite {
     static void print(Sprite* sprite, uint32_t animIndex, int32_t frame, int32_t x, int32_t y);
 };
 
-int32_t animCount(const Sprite* sprite);
 // Mask byte of pixel (x, y) of the bitmap, or 0.
 uint8_t maskAt(const Sprite* sprite, int32_t x, int32_t y);
 
@@ -66,3 +57,5 @@ extern SDL_Surface* referenceScreen;
 // The registry's sprite of that name, or null (a missing name is then kept in
 // the registry without a sprite, as every lookup of the game does).
 Sprite* findSprite(const std::string& name);
+// sheetDigest of the registry's sprites (their names and animations).
+std::string spritesDigest(const SpriteMap& registry);

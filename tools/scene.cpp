@@ -40,6 +40,7 @@
 #include <string>
 #include <vector>
 
+#include "base/rng.h"
 #include "game/arsenal.h"
 #include "game/cursor.h"
 #include "game/frame.h"
@@ -329,8 +330,8 @@ void scatterFlies(int32_t n) {
         const size_t before = flies.size();
         spawnFly();
         if (flies.size() == before) return;
-        flies.back()->x = static_cast<float>(rand() % screen->w);
-        flies.back()->y = static_cast<float>(rand() % screen->h);
+        flies.back()->x = static_cast<float>(roll() % screen->w);
+        flies.back()->y = static_cast<float>(roll() % screen->h);
     }
 }
 
@@ -448,7 +449,7 @@ private:
 Timings run(const Options& o, const std::string& scene, Peak& peak, Presented* shots,
             Verifier* verifier = nullptr) {
     startRound();
-    srand(o.seed);
+    roundRng.seed(o.seed);  // the scene's own draws and the world's, from one sequence
     const int32_t swarm = fliesIn(scene);
     scatterFlies(swarm);
     int32_t cx, cy;

@@ -2,7 +2,10 @@
 
 #include <memory>
 
-#include "media/sprite.h"
+#include "base/hash.h"
+
+#include "base/rng.h"
+#include "world/fx.h"
 #include "world/objects.h"
 
 void Airstrike::move() {
@@ -24,7 +27,7 @@ void Airstrike::move() {
         vel.y = vel.y + accel.y;
         y = y + vel.y;
         markBox(*this);
-        draw();
+        animate();
     } else {
         finished = true;
     }
@@ -37,6 +40,11 @@ void Airstrike::move() {
     if (!finished) return;
     const int32_t bx = static_cast<int32_t>(x);
     const int32_t by = static_cast<int32_t>(y);
-    spawnExplosion(bx, by, findSprite("wybuch01.bmp"), accel, drag, kStrikeDamage, true);
+    spawnExplosion(bx, by, findSheet("wybuch01.bmp"), accel, drag, kStrikeDamage, true);
     spawnDebris(bx, by, accel, drag);
+}
+
+void Airstrike::hashInto(Hash& h) const {
+    Weapon::hashInto(h);
+    h.add(gen), h.add(targetX), h.add(targetY);
 }

@@ -7,6 +7,7 @@ class Airstrike : public Weapon {
 public:
     using Weapon::Weapon;
     void move() override;
+    void hashInto(Hash& h) const override;
 
     int32_t gen = 0;      // place in the line, 0 first; 10 once it has released the next
     int32_t targetX = 0;  // the next bomb starts at targetX + 64

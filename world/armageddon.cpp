@@ -1,14 +1,14 @@
 #include "world/armageddon.h"
 
-#include <cstdlib>
 #include <memory>
 
-#include "media/sound.h"
-#include "media/sprite.h"
-#include "media/video.h"
+#include "base/hash.h"
+
+#include "base/rng.h"
+#include "world/fx.h"
 #include "world/objects.h"
 
-std::unique_ptr<Armageddon> makeMeteor(int32_t tx, int32_t ty, int32_t gen, Sprite* sprite,
+std::unique_ptr<Armageddon> makeMeteor(int32_t tx, int32_t ty, int32_t gen, Sheet* sprite,
                                        const Vec2& accel, const Vec2& drag) {
     auto meteor = std::make_unique<Armageddon>(0, tx + ty + 32, kMeteorTop, sprite, accel, drag, false);
     meteor->gen = gen;
@@ -17,14 +17,14 @@ std::unique_ptr<Armageddon> makeMeteor(int32_t tx, int32_t ty, int32_t gen, Spri
     meteor->targetX = tx;
     meteor->targetY = ty;
     meteor->vel.y = kMeteorSpeed;
-    if (std::rand() % 3 == 1) PlaySound("fireball.wav");
+    if (roll() % 3 == 1) fxSound("fireball.wav");
     return meteor;
 }
 
 // A point within 24 px either way of the meteor, x roll first.
 static void nearMeteor(const Armageddon& m, int32_t& ex, int32_t& ey) {
-    ex = static_cast<int32_t>(m.x - static_cast<float>(std::rand() % 48) + 24.0);
-    ey = static_cast<int32_t>(m.y - static_cast<float>(std::rand() % 48) + 24.0);
+    ex = static_cast<int32_t>(m.x - static_cast<float>(roll() % 48) + 24.0);
+    ey = static_cast<int32_t>(m.y - static_cast<float>(roll() % 48) + 24.0);
 }
 
 void Armageddon::move() {
@@ -33,7 +33,7 @@ void Armageddon::move() {
         vel.y = vel.y + accel.y;
         y = y + vel.y;
         x = x - vel.y;
-        draw();
+        animate();
     } else if (timer > 29) {
         finished = true;
     } else {
@@ -42,7 +42,7 @@ void Armageddon::move() {
         if (timer % 10 == 0) {
             int32_t ex, ey;
             nearMeteor(*this, ex, ey);
-            spawnExplosion(ex, ey, findSprite("wybuch01.bmp"), accel, drag, kHarmless, false);
+            spawnExplosion(ex, ey, findSheet("wybuch01.bmp"), accel, drag, kHarmless, false);
         }
     }
     markBox(*this);
@@ -51,7 +51,7 @@ void Armageddon::move() {
         fly->setHP(0);
         int32_t ex, ey;
         nearMeteor(*this, ex, ey);
-        spawnExplosion(ex, ey, findSprite("wybuch01.bmp"), accel, drag, kMeteorDamage, true);
+        spawnExplosion(ex, ey, findSheet("wybuch01.bmp"), accel, drag, kMeteorDamage, true);
         finished = true;
     }
     if (timer <= 4 && !finished) {
@@ -59,11 +59,16 @@ void Armageddon::move() {
         return;
     }
     if (gen < kRainLast) {
-        const int32_t tx = rollMod(screenW() - 64) + 32;
-        const int32_t r = rollMod(screenH() - 64);
+        const int32_t tx = rollMod(fieldW - 64) + 32;
+        const int32_t r = rollMod(fieldH - 64);
         const int32_t ty = r + 32;
         auto next = makeMeteor(tx, ty, gen + 1, sprite, accel, drag);
         addWeapon(std::move(next));
         gen = kRainPassed;
     }
+}
+
+void Armageddon::hashInto(Hash& h) const {
+    Weapon::hashInto(h);
+    h.add(gen), h.add(targetX), h.add(targetY);
 }

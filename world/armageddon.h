@@ -9,6 +9,7 @@ class Armageddon : public Weapon {
 public:
     using Weapon::Weapon;
     void move() override;
+    void hashInto(Hash& h) const override;
 
     int32_t gen = 0;      // place in the rain, 0 first; 100 once it has created the next
     int32_t targetX = 0;  // target point; the diagonal path passes through it
@@ -24,6 +25,6 @@ constexpr float kMeteorSpeed = 8.0f;
 
 // Builds a meteor aimed at (tx, ty) from (tx + ty + 32, -32), so that moving
 // left as far as it falls it passes through the target. Rolls for the
-// "fireball.wav" whoosh (rand() % 3 == 1). Not yet appended.
-std::unique_ptr<Armageddon> makeMeteor(int32_t tx, int32_t ty, int32_t gen, Sprite* sprite,
+// "fireball.wav" whoosh (roll() % 3 == 1). Not yet appended.
+std::unique_ptr<Armageddon> makeMeteor(int32_t tx, int32_t ty, int32_t gen, Sheet* sprite,
                                        const Vec2& accel, const Vec2& drag);

@@ -1,11 +1,9 @@
 #include "world/bomb.h"
 
 #include <algorithm>
-#include <cstdlib>
 
-#include "media/sound.h"
-#include "media/sprite.h"
-#include "media/video.h"
+#include "base/rng.h"
+#include "world/fx.h"
 #include "world/objects.h"
 
 void Bomb::move() {
@@ -16,9 +14,9 @@ void Bomb::move() {
         const int32_t count = animCount(sprite);
         if (count > 0) setAnim(static_cast<uint32_t>(std::min(1, count - 1)));
     } else if (n < kBombWaves && n % 5 == 0) {
-        const int32_t spreadX = screenW() / 10;
-        const int32_t spreadY = screenH() / 10;
-        Sprite* blast = findSprite("wybuch01.bmp");
+        const int32_t spreadX = fieldW / 10;
+        const int32_t spreadY = fieldH / 10;
+        Sheet* blast = findSheet("wybuch01.bmp");
         for (int i = 0; i < 5; ++i) {
             const int32_t ex = static_cast<int32_t>(
                 x - static_cast<float>(rollMod(2 * spreadX)) + static_cast<float>(spreadX));
@@ -27,16 +25,16 @@ void Bomb::move() {
             spawnExplosion(ex, ey, blast, accel, drag, kBombDamage, true);
         }
     }
-    if (timer > kBombHidden) draw();
+    if (timer > kBombHidden) animate();
 }
 
 void Flame::move() {
     if (!countDown()) return;
-    const int32_t half = screenW() / 10;
-    const float rise = static_cast<float>(screenH() / 90);
-    Sprite* fire = findSprite("particle.bmp");
+    const int32_t half = fieldW / 10;
+    const float rise = static_cast<float>(fieldH / 90);
+    Sheet* fire = findSheet("particle.bmp");
     for (int i = 0; i < 10; ++i) {
-        const float speed = rise + static_cast<float>(std::rand() % 20) / 10.0f + 0.5f;
+        const float speed = rise + static_cast<float>(roll() % 20) / 10.0f + 0.5f;
         const int32_t px = static_cast<int32_t>(x + static_cast<float>(rollMod(2 * half)) -
                                                 static_cast<float>(half));
         const int32_t py = static_cast<int32_t>(y);

@@ -1,10 +1,12 @@
 #include "world/bzykolot.h"
 
 #include <cmath>
-#include <cstdlib>
 #include <memory>
 
-#include "media/sprite.h"
+#include "base/hash.h"
+
+#include "base/rng.h"
+#include "world/fx.h"
 #include "world/objects.h"
 
 int32_t fieldLife() {
@@ -18,17 +20,17 @@ int32_t fieldLife() {
 void Bzykolot::move() {
     timer = timer + 1;
     if (timer % kFieldGlow == 0) {
-        int32_t ex = static_cast<int32_t>(x - static_cast<float>(std::rand() % 128) + 64.0);
-        int32_t ey = static_cast<int32_t>(y - static_cast<float>(std::rand() % 128) + 64.0);
-        Explosion* glow = spawnExplosion(ex, ey, findSprite("bzykolot.bmp"), accel, drag, kHarmless, false);
+        int32_t ex = static_cast<int32_t>(x - static_cast<float>(roll() % 128) + 64.0);
+        int32_t ey = static_cast<int32_t>(y - static_cast<float>(roll() % 128) + 64.0);
+        Explosion* glow = spawnExplosion(ex, ey, findSheet("bzykolot.bmp"), accel, drag, kHarmless, false);
         if (glow) {
             ex = static_cast<int32_t>(glow->x);
             ey = static_cast<int32_t>(glow->y);
         }
-        if (gen < kFieldLastGen && std::rand() % 10 == 0) {
+        if (gen < kFieldLastGen && roll() % 10 == 0) {
             auto copy = std::make_unique<Bzykolot>(0, ex, ey, nullptr, accel, drag, true);
             copy->finished = false;
-            copy->timer = gen * 20 + std::rand() % 5;
+            copy->timer = gen * 20 + roll() % 5;
             copy->gen = gen + 1;
             addWeapon(std::move(copy));
         }
@@ -40,4 +42,9 @@ void Bzykolot::move() {
         if (std::sqrt(static_cast<double>(dx * dx + dy * dy)) < kFieldReach) fly->setHP(0);
     }
     if (timer > fieldLife()) finished = true;
+}
+
+void Bzykolot::hashInto(Hash& h) const {
+    Weapon::hashInto(h);
+    h.add(gen);
 }

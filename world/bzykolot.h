@@ -8,6 +8,7 @@ class Bzykolot : public Weapon {
 public:
     using Weapon::Weapon;
     void move() override;
+    void hashInto(Hash& h) const override;
 
     int32_t gen = 0;  // 0 from the firing switch, parent's + 1 for a copy
 };

@@ -1,12 +1,11 @@
 #include "world/concrete.h"
 
-#include "media/sound.h"
-#include "media/sprite.h"
-#include "media/video.h"
+#include "base/rng.h"
+#include "world/fx.h"
 #include "world/objects.h"
 
 void Concrete::move() {
-    if (!anim || y >= static_cast<float>(screenH() + anim->h)) {
+    if (!anim || y >= static_cast<float>(fieldH + anim->h)) {
         finished = true;
         return;
     }
@@ -17,11 +16,11 @@ void Concrete::move() {
         if (fly->getHP() < 1 || !collides(*fly, *this)) continue;
         if (vel.y >= kBounceSpeed) {
             vel.y = -kBounceSpeed;
-            PlaySound("boing.wav");
+            fxSound("boing.wav");
         }
         fly->setHP(0);
         spawnDebris(static_cast<int32_t>(fly->x), static_cast<int32_t>(fly->y), accel, drag);
     }
     markBox(*this);
-    draw();
+    animate();
 }

@@ -2,16 +2,15 @@
 // animation shows and when a fly stops accelerating.
 #include "world/mucha.h"
 
-#include <SDL/SDL.h>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
-#include "media/dirty.h"
-#include "media/events.h"
-#include "media/sound.h"
-#include "media/sprite.h"
+#include "base/hash.h"
+#include "base/portmath.h"
+#include "base/rng.h"
+#include "world/fx.h"
 #include "world/objects.h"
+#include "world/round.h"
 
 int32_t kills = 0;
 
@@ -21,30 +20,27 @@ void resetKills() { kills = 0; }
 
 // The fly's box with its top-left corner floored, as the fly is drawn.
 static void markFly(const Mucha& f) {
-    markDirty(static_cast<int32_t>(floorf(f.x) - static_cast<float>(f.anim->hotX)),
-              static_cast<int32_t>(floorf(f.y) - static_cast<float>(f.anim->hotY)), f.anim->w,
-              f.anim->h);
+    fxMark(static_cast<int32_t>(floorf(f.x) - static_cast<float>(f.anim->hotX)),
+           static_cast<int32_t>(floorf(f.y) - static_cast<float>(f.anim->hotY)), f.anim->w, f.anim->h);
 }
 
 Mucha::~Mucha() {
-    // Once the loop has stopped nothing is presented any more, and a fly freed
-    // after its sprite (a test, a tool) must not read its animation.
-    if (!running || anim == nullptr) return;
-    markDirty(static_cast<int32_t>(x - static_cast<float>(anim->hotX)),
-              static_cast<int32_t>(y - static_cast<float>(anim->hotY)), anim->w, anim->h);
+    if (anim == nullptr) return;
+    fxGone(static_cast<int32_t>(x - static_cast<float>(anim->hotX)),
+           static_cast<int32_t>(y - static_cast<float>(anim->hotY)), anim->w, anim->h);
 }
 
 void Mucha::setHP(int32_t n) {
     if (hp >= 1 && n < 1) {
         countKill();
-        PlaySound("flybuzz.wav");
+        fxSound("flybuzz.wav");
     }
     hp = n;
 }
 
 void Mucha::stun(int32_t n) {
     stunned = true;
-    stunTime = n >= 0 ? n : 40 + rand() % 40;
+    stunTime = n >= 0 ? n : 40 + roll() % 40;
 }
 
 bool Mucha::hitsOtherFly() const {
@@ -90,19 +86,18 @@ void Mucha::move() {
         stunTime -= 1;
         dampX(*this);
     } else {
-        int mx = 0, my = 0;
-        SDL_GetMouseState(&mx, &my);
-        angle = static_cast<float>(atan2(static_cast<double>(my - static_cast<int32_t>(y)),
-                                         static_cast<double>(static_cast<int32_t>(x) - mx)));
+        // The pointer as this frame's input gives it.
+        angle = static_cast<float>(portableAtan2(static_cast<double>(mouseY - static_cast<int32_t>(y)),
+                                                 static_cast<double>(static_cast<int32_t>(x) - mouseX)));
         // No clamp: float rounding can leave ten steps just short of maxSpeed,
         // and then an eleventh step overshoots it.
         if (maxSpeed > speed) speed = static_cast<float>(speed + maxSpeed / 10.0);
-        vel.x = static_cast<float>(cos(static_cast<double>(angle)) * speed);
-        vel.y = static_cast<float>(sin(static_cast<double>(angle)) * speed);
+        vel.x = static_cast<float>(portableCos(static_cast<double>(angle)) * speed);
+        vel.y = static_cast<float>(portableSin(static_cast<double>(angle)) * speed);
     }
 
     if (sprite != nullptr) {
-        int32_t count = animCount(sprite);
+        const int32_t count = animCount(sprite);
         int32_t d = static_cast<int32_t>(static_cast<float>(angle * 180) / kPi + 180);
         int32_t s = (d * 32) / 360;
         s = s % count;
@@ -116,4 +111,9 @@ void Mucha::move() {
     x -= vel.x;
     y += vel.y;
     markFly(*this);
+}
+
+void Mucha::hashInto(Hash& h) const {
+    Object::hashInto(h);
+    h.add(hp), h.add(angle), h.add(speed), h.add(maxSpeed), h.add(stunned), h.add(stunTime);
 }

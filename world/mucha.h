@@ -16,15 +16,18 @@ void resetKills();  // a new round, or a score sent
 class Mucha : public Object {
 public:
     using Object::Object;
-    // Marks the current box dirty.
+    // Its last box goes to the sink as gone.
     ~Mucha() override;
 
+    // Chases the frame's pointer (mouseX, mouseY), tumbles or falls; picks the
+    // look of its heading.
     void move() override;
+    void hashInto(Hash& h) const override;
 
     // A living fly set below 1 counts a kill (countKill) and buzzes; then hp = n.
     void setHP(int32_t n);
     int32_t getHP() const { return hp; }
-    // n >= 0 stuns for n updates, otherwise for 40 + rand() % 40.
+    // n >= 0 stuns for n updates, otherwise for 40 + roll() % 40.
     void stun(int32_t n);
     bool isStunned() const { return stunned; }
     // False when stunned; else whether this fly's box overlaps any other fly's.

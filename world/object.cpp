@@ -1,12 +1,11 @@
 // Object base: construction, the 8-bit animation step, box collisions.
 #include "world/object.h"
 
-#include <cmath>
 #include <cstdio>
 
-#include "media/sprite.h"
+#include "base/hash.h"
 
-Object::Object(uint32_t tag, int32_t x, int32_t y, Sprite* sprite, const Vec2& accel,
+Object::Object(uint32_t tag, int32_t x, int32_t y, Sheet* sprite, const Vec2& accel,
                const Vec2& drag, bool noAnim)
     : tag(tag), x(static_cast<float>(x)), y(static_cast<float>(y)), sprite(sprite), accel(accel),
       drag(drag) {
@@ -25,7 +24,7 @@ Object::Object(uint32_t tag, int32_t x, int32_t y, Sprite* sprite, const Vec2& a
 
 void Object::move() {}
 
-void Object::draw() {
+void Object::animate() {
     if (anim == nullptr) return;
     int32_t step = animSpeed != 0 ? animSpeed : anim->speed;
     // The accumulator is 8 bits wide on purpose: a step above 100 can wrap it.
@@ -35,8 +34,7 @@ void Object::draw() {
         frameTime = static_cast<uint8_t>(frameTime - 100);
     }
     if (frame >= anim->frames) frame = static_cast<uint8_t>(anim->loopFrame);
-    Sprite::print(sprite, animIndex, frame, static_cast<int32_t>(floorf(x)),
-                  static_cast<int32_t>(floorf(y)));
+    shown = true;
 }
 
 bool boxesOverlap(float aLeft, float aTop, float aW, float aH, float bLeft, float bTop, float bW,
@@ -51,6 +49,12 @@ bool Object::collides(const Object& a, const Object& b) const {
                         static_cast<float>(a.anim->w), static_cast<float>(a.anim->h),
                         b.x - static_cast<float>(b.anim->hotX), b.y - static_cast<float>(b.anim->hotY),
                         static_cast<float>(b.anim->w), static_cast<float>(b.anim->h));
+}
+
+void Object::hashInto(Hash& h) const {
+    h.add(static_cast<uint32_t>(animIndex | frame << 8 | animSpeed << 16 | frameTime << 24));
+    h.add(x), h.add(y), h.add(vel.x), h.add(vel.y), h.add(accel.x), h.add(accel.y);
+    h.add(anim == nullptr);
 }
 
 void Object::setAnim(uint32_t index) {

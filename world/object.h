@@ -1,10 +1,13 @@
-// Everything on the playfield: a float position, a sprite with a current
-// animation and frame, three vectors and four virtual operations.
+// Everything on the playfield: a float position, a sprite's animations with a
+// current one and a frame, three vectors and four virtual operations. The
+// rules move and animate objects; drawing them is the game's separate step.
 #pragma once
 #include <cstdint>
+#include <string>
 
-struct Anim;
-struct Sprite;
+#include "base/sheet.h"
+
+class Hash;
 
 struct Vec2 {
     float x;
@@ -28,16 +31,20 @@ class Object {
 public:
     // A null sprite without noAnim logs "FAIL: Object.Object: Null sprite" and
     // leaves the object broken (ok() false): it must not be used or listed.
-    Object(uint32_t tag, int32_t x, int32_t y, Sprite* sprite, const Vec2& accel, const Vec2& drag,
+    Object(uint32_t tag, int32_t x, int32_t y, Sheet* sprite, const Vec2& accel, const Vec2& drag,
            bool noAnim = false);
     // Virtual so a weapon list can own any weapon class through Weapon*.
     virtual ~Object() = default;
 
     virtual void move();
-    // Steps the animation (8-bit accumulator) and draws the current frame at floorf(x, y).
-    virtual void draw();
+    // What drawing once did to the object: steps the animation (8-bit
+    // accumulator) and marks it shown, so the frame's drawing step draws its
+    // current frame at floorf(x, y). Nothing without a current animation.
+    void animate();
     // Strict box overlap of a and b; the receiver takes no part.
     virtual bool collides(const Object& a, const Object& b) const;
+    // Adds every field a rule reads to the world's checksum.
+    virtual void hashInto(Hash& h) const;
 
     // Makes animation index (mod animCount) current; frame and frameTime stay.
     void setAnim(uint32_t index);
@@ -48,9 +55,10 @@ public:
     uint8_t frame = 0;
     uint8_t animSpeed = 0;  // 0: the animation's own speed
     uint8_t frameTime = 0;  // hundredths of a frame
+    bool shown = false;     // animated by this frame's world pass: the drawing step draws it
     Anim* anim = nullptr;   // current animation of sprite, not owned
     float x, y;             // hot spot position
-    Sprite* sprite;         // not owned
+    Sheet* sprite;          // not owned
     Vec2 accel;
     Vec2 drag;
     Vec2 vel{0.0f, 0.0f};

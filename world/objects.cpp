@@ -1,12 +1,18 @@
 // The four object lists, and the one gate that keeps broken objects out.
 #include "world/objects.h"
 
+#include "world/fx.h"
 #include "world/weapon.h"
 
 std::list<Particle>& particles = *new std::list<Particle>;
 std::list<WeaponDrop>& drops = *new std::list<WeaponDrop>;
 std::list<std::unique_ptr<Mucha>>& flies = *new std::list<std::unique_ptr<Mucha>>;
 std::list<std::unique_ptr<Weapon>>& weapons = *new std::list<std::unique_ptr<Weapon>>;
+int32_t fieldW = 0, fieldH = 0;
+SheetSource sheetSource = nullptr;
+WorldFx* worldFx = nullptr;
+
+Sheet* findSheet(const std::string& name) { return sheetSource ? sheetSource(name) : nullptr; }
 
 // An object whose sprite was missing has already logged its FAIL line in its
 // constructor; refusing it here means no creator has to check.

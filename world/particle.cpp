@@ -1,29 +1,28 @@
 // Particles: velocity with a terminal-speed band, acceleration and drag.
 #include "world/particle.h"
 
-#include <cmath>
+#include "base/hash.h"
+#include "base/portmath.h"
+#include "world/fx.h"
 
-#include "media/dirty.h"
-#include "media/events.h"
-#include "media/sprite.h"
-
-Particle::Particle(Sprite* sprite, int32_t x, int32_t y, const Vec2& accel, const Vec2& drag,
+Particle::Particle(Sheet* sprite, int32_t x, int32_t y, const Vec2& accel, const Vec2& drag,
                    float angle, float speed, int32_t life)
     : Object(0, x, y, sprite, accel, drag, false), life(static_cast<float>(life)) {
     // Degrees, counter-clockwise on screen: y is negated because it grows downward.
-    vel.x = static_cast<float>(cos(kDegToRad * angle) * speed);
-    vel.y = static_cast<float>(sin(-kDegToRad * angle) * speed);
+    vel.x = static_cast<float>(portableCos(kDegToRad * angle) * speed);
+    vel.y = static_cast<float>(portableSin(-kDegToRad * angle) * speed);
 }
 
 static void markParticle(const Particle& p) {
     if (p.anim == nullptr) return;
-    markDirty(static_cast<int32_t>(p.x - static_cast<float>(p.anim->hotX)),
-              static_cast<int32_t>(p.y - static_cast<float>(p.anim->hotY)), p.anim->w, p.anim->h);
+    fxMark(static_cast<int32_t>(p.x - static_cast<float>(p.anim->hotX)),
+           static_cast<int32_t>(p.y - static_cast<float>(p.anim->hotY)), p.anim->w, p.anim->h);
 }
 
 Particle::~Particle() {
-    // At shutdown the sprites are already gone and nothing is presented any more.
-    if (running) markParticle(*this);
+    if (anim == nullptr) return;
+    fxGone(static_cast<int32_t>(x - static_cast<float>(anim->hotX)),
+           static_cast<int32_t>(y - static_cast<float>(anim->hotY)), anim->w, anim->h);
 }
 
 void Particle::move() {
@@ -43,4 +42,14 @@ void Particle::move() {
     x += vel.x;
     y += vel.y;
     markParticle(*this);
+}
+
+void Particle::hashInto(Hash& h) const {
+    Object::hashInto(h);
+    h.add(life), h.add(advanced);
+}
+
+void WeaponDrop::hashInto(Hash& h) const {
+    Particle::hashInto(h);
+    h.add(weaponType), h.add(pickupDelay);
 }

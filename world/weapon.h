@@ -20,6 +20,8 @@ public:
         return false;
     }
 
+    void hashInto(Hash& h) const override;
+
     bool finished = false;  // done; the world pass removes it next frame
     int32_t timer = 0;      // the weapon's own clock
 };
@@ -30,6 +32,7 @@ class Explosion : public Weapon {
 public:
     using Weapon::Weapon;
     void move() override;
+    void hashInto(Hash& h) const override;
 
     int32_t damage = 0;  // per update; negative: no damage step at all
 };
@@ -48,7 +51,7 @@ constexpr int32_t kStrikeDamage = 25;  // the explosion of an airstrike bomb
 constexpr int32_t kMeteorDamage = 40;  // the explosion of a meteor that hit a fly
 constexpr int32_t kFlameDamage = 2;    // the flame, to every living fly in its column
 constexpr int32_t kHarmless = 0;       // dust and glows: an explosion only to look at
-// rand() % n; an n below 1 counts as 1 so a tiny screen cannot divide by zero
+// roll() % n; an n below 1 counts as 1 so a tiny screen cannot divide by zero
 // (the number is still drawn, keeping the order of the rolls).
 int32_t rollMod(int32_t n);
 // Marks the object's box dirty: trunc(x) - hotX, trunc(y) - hotY, w, h.
@@ -56,9 +59,9 @@ int32_t rollMod(int32_t n);
 void markBox(const Object& o);
 // Builds an explosion at (x, y) with `timer` 32 and `damage`, plays
 // "explosion00.wav" when `loud`, appends it to `weapons` and then gives it the
-// animation rand() % animCount. Returns it, or null when it was refused
+// animation roll() % animCount. Returns it, or null when it was refused
 // (missing sprite; no sound, no roll then).
-Explosion* spawnExplosion(int32_t x, int32_t y, Sprite* sprite, const Vec2& accel,
+Explosion* spawnExplosion(int32_t x, int32_t y, Sheet* sprite, const Vec2& accel,
                           const Vec2& drag, int32_t damage, bool loud);
 // Draws one number and makes the particle start at a random flying animation:
 // (r % animCount) rounded down to an even index.

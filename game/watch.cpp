@@ -1,0 +1,120 @@
+#include "game/watch.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+#include "base/rng.h"
+#include "game/frame.h"
+#include "game/game.h"
+#include "game/input.h"
+#include "game/panel.h"
+#include "game/round.h"
+#include "media/dirty.h"
+#include "media/events.h"
+#include "world/mucha.h"
+#include "world/roundplay.h"
+
+namespace {
+
+bool active = false;
+Replay watched;
+size_t next = 0;          // the recorded frame the next frame plays
+size_t nextSum = 0;       // the next checksum to compare
+bool differed = false;    // a difference was logged
+int32_t endFrames = 0;    // frames the score has been shown
+
+// Frames the score stays on the panel after the round: about two seconds.
+constexpr int32_t kEndFrames = 125;
+
+}  // namespace
+
+bool watching() { return active; }
+
+void watchReplay(const Replay& r) {
+    watched = r;
+    active = true;
+    next = nextSum = 0;
+    differed = false;
+    endFrames = 0;
+    gameState = StateMenu;  // the first frame's block starts the round
+}
+
+void watchHead() {
+    if (frameInput.held(KeyEscape) || frameInput.held(KeyF2)) running = false;
+    if (next < watched.frames.size()) {
+        frameInput.player = watched.frames[next++];
+    } else {
+        frameInput.player.buttons = 0;  // the round is over: the pointer rests
+    }
+}
+
+void startWatchedRound() {
+    const PlayerInput& first = watched.frames[0];
+    newRound(first.x, first.y);
+    roundRng.seed(watched.seed);
+    fullUpdate = true;
+    gameState = StatePlay;
+}
+
+void watchCheck() {
+    if (!active || next == 0 || next > watched.frames.size() || nextSum >= watched.checksums.size()) return;
+    const size_t frame = next - 1;
+    if (checksumFrame(nextSum, watched.frames.size()) != frame) return;
+    const uint32_t sum = worldChecksum();
+    if (sum != watched.checksums[nextSum] && !differed) {
+        printf("FAIL: Replay: Nagranie rozjechalo sie w klatce %zu\n", frame);
+        differed = true;
+    }
+    ++nextSum;
+}
+
+void watchEndFrame() {
+    char text[128];
+    snprintf(text, sizeof text, "Pokonanych much: %d\nPrzetrwano: %ds\n\nKoniec nagrania.", kills, roundTicks / 60);
+    scoreMessage = text;
+    drawScorePanel();
+    if (++endFrames >= kEndFrames) running = false;
+}
+
+int watchMain(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream bytes;
+    if (in) bytes << in.rdbuf();
+    Replay r;
+    std::string reason = "cannot be read";
+    if (!in || !decodeReplay(bytes.str(), r, &reason)) {
+        fprintf(stderr, "bzykolot2: %s: %s\n", file.c_str(), reason.c_str());
+        return 2;
+    }
+    if (!freopen("log.txt", "w", stdout)) perror("log.txt");
+    printf("\nINFO: Start\nINFO: Build: %s %s\n", __DATE__, __TIME__);
+    srand(static_cast<unsigned>(time(nullptr)));
+    setbuf(stdout, nullptr);
+
+    // The recorded screen's size: the whole screen when the desktop has it, else a window.
+    StartOptions options;
+    options.width = r.width;
+    options.height = r.height;
+    if (SDL_Init(SDL_INIT_VIDEO) == 0) {
+        const SDL_VideoInfo* desktop = SDL_GetVideoInfo();
+        if (!desktop || desktop->current_w != r.width || desktop->current_h != r.height) options.videoFlags = 0;
+    }
+    const int failure = startGame(options);
+    if (failure) return failure;
+    if (r.gfxDigest != gfxDigest) {
+        shutdownGame();
+        fprintf(stderr, "bzykolot2: %s: recorded with other game data (%s, this game has %s)\n", file.c_str(),
+                r.gfxDigest.c_str(), gfxDigest.c_str());
+        return 2;
+    }
+    printf("INFO: Replay: Odtwarzanie %s\n", file.c_str());
+    watchReplay(r);
+    do {
+        runFrame();
+    } while (running);
+    shutdownGame();
+    return 0;
+}
