@@ -7,13 +7,13 @@
 #include "game/roundend.h"
 #include "game/scorescreen.h"
 #include "game/transfer.h"
-#include "worldfix.h"
+#include "gamefix.h"
 
 namespace {
 
-using namespace worldfix;
+using namespace gamefix;
 
-TEST_F(World, NickTakesEachPressOnceWithinItsCharactersAndLength) {
+TEST_F(Game, NickTakesEachPressOnceWithinItsCharactersAndLength) {
     auto tap = [](int32_t key, bool shift) { nickEntry(true, key, shift, false), nickEntry(false, 0, shift, false); };
     nick.clear(), lastKey = 0;
     const struct { int32_t key; bool shift; const char* want; } rows[] = {{'k', false, "k"}, {'a', true, "kA"}, {'-', true, "kA_"},
@@ -32,7 +32,7 @@ TEST_F(World, NickTakesEachPressOnceWithinItsCharactersAndLength) {
     EXPECT_TRUE(nickEntry(true, SDLK_RETURN, false, true));
 }
 
-TEST_F(World, ResponseReplacesThenAppendsUpToOneMebibyte) {
+TEST_F(Game, ResponseReplacesThenAppendsUpToOneMebibyte) {
     char a[] = "kot 12 ", b[] = "3600 pies";
     testutil::writeFile("dl.txt", "old table"), beginResponse();
     EXPECT_EQ(writeResponse(a, 1, 7, nullptr), 7u);
@@ -51,7 +51,7 @@ TEST_F(World, ResponseReplacesThenAppendsUpToOneMebibyte) {
     rmdir("dl.txt");
 }
 
-TEST_F(World, TableShowsTenRowsOfPrintableNicksWithTheTimeInWholeSeconds) {
+TEST_F(Game, TableShowsTenRowsOfPrintableNicksWithTheTimeInWholeSeconds) {
     Hiscore h;
     std::string file, want = "Czas:\n", none = tableText(h, false);  // record i: nick "ni", i seconds and 61 frames
     for (int i = 1; i <= 25; i++) file += "n" + std::to_string(i) + " 1 " + std::to_string(i * 62 + 61) + " ";

@@ -1,27 +1,21 @@
-// A small world for the world and game tests: a dummy-driver screen read back
-// pixel by pixel, hand-made sprites under the names the game looks up, and a
-// sound pack whose WAVs differ in length, so a busy mixer slot (none drains
-// without an audio device) tells which sound started.
+// A small world for the rules' tests, with no screen: hand-made sheets under
+// the names the rules look up, a 640 x 480 playfield, and a sink that keeps
+// what the rules announce (boxes marked, sounds started).
 #pragma once
-#include <SDL/SDL.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
+#include <array>
+#include <cmath>
 #include <map>
+#include <memory>
 
-#include "game/arsenal.h"
-#include "game/cursor.h"
-#include "game/game.h"
-#include "game/menu.h"
-#include "game/round.h"
-#include "media/dirty.h"
-#include "media/events.h"
-#include "media/sound.h"
-#include "media/sprite.h"
-#include "media/video.h"
+#include "base/rng.h"
 #include "testutil.h"
+#include "world/arsenal.h"
+#include "world/fx.h"
 #include "world/objects.h"
+#include "world/round.h"
 #include "world/weapon.h"
 
 namespace worldfix {
@@ -29,59 +23,54 @@ namespace worldfix {
 constexpr int W = 640, H = 480;
 const Vec2 kZero{0.0f, 0.0f};
 
-inline void resetDirty() { dirtyCount = 0, fullUpdate = false; }
+// What the rules announced since the last reset.
+struct Seen : WorldFx {
+    std::vector<std::array<int32_t, 4>> marks;
+    std::vector<std::string> sounds;
+    bool whole = false;
+    void mark(int32_t x, int32_t y, int32_t w, int32_t h) override { marks.push_back({x, y, w, h}); }
+    void gone(int32_t, int32_t, int32_t, int32_t) override {}
+    void sound(const char* name) override { sounds.push_back(name); }
+    void wholeScreen() override { whole = true; }
+};
+inline Seen seen;
 
-// `looks` animations of `frames` frames, w x h, hot spot in the middle or at the
-// corner; frame f of look k is the colour (k + 1, 16 * (f + 1), 0x80).
-inline Sprite* paint(Sprite* s, int32_t looks, int32_t w, int32_t h, int32_t frames = 1, bool centred = true) {
-    s->bitmap = SDL_CreateRGBSurface(SDL_SWSURFACE, w * frames, h * looks, 32, 0xff0000, 0xff00, 0xff, 0);
-    for (int32_t k = 0; k < looks; ++k) {
-        s->anims.push_back(Anim{frames, 0, k * h, w, h, centred ? w / 2 : 0, centred ? h / 2 : 0, 100, 0});
-        for (int32_t f = 0; f < frames; ++f) {
-            SDL_Rect r{Sint16(f * w), Sint16(k * h), Uint16(w), Uint16(h)};
-            SDL_FillRect(s->bitmap, &r, SDL_MapRGB(s->bitmap->format, Uint8(k + 1), Uint8(16 * (f + 1)), 0x80));
-        }
-    }
+inline void resetDirty() { seen.marks.clear(), seen.whole = false; }
+// Whether the box (x, y, w, h) was marked since the last reset.
+inline bool marked(int32_t x, int32_t y, int32_t w, int32_t h) {
+    return std::count(seen.marks.begin(), seen.marks.end(), std::array<int32_t, 4>{x, y, w, h}) > 0;
+}
+// Times the sound `name` started since the last freeSlots.
+inline int started(const std::string& name) { return int(std::count(seen.sounds.begin(), seen.sounds.end(), name)); }
+inline void freeSlots() { seen.sounds.clear(); }
+
+// `looks` animations of `frames` frames, w x h, hot spot in the middle or at the corner.
+inline Sheet* paint(Sheet* s, int32_t looks, int32_t w, int32_t h, int32_t frames = 1, bool centred = true) {
+    s->anims.clear();
+    for (int32_t k = 0; k < looks; ++k) s->anims.push_back(Anim{frames, 0, k * h, w, h, centred ? w / 2 : 0, centred ? h / 2 : 0, 100, 0});
     return s;
 }
+// A sheet kept to the end of the process: the lists' objects point into it.
+inline Sheet* makeSprite(int32_t looks, int32_t w, int32_t h, int32_t frames = 1, bool centred = true) {
+    static auto* keep = new std::vector<std::unique_ptr<Sheet>>;
+    return paint(keep->emplace_back(std::make_unique<Sheet>()).get(), looks, w, h, frames, centred);
+}
+inline Sheet* plainSprite(int32_t count, int32_t w = 4, int32_t h = 4) { return makeSprite(count, w, h, 1, false); }
 
-// A painted sprite kept to the end of the process: the lists' destructors still read it.
-inline Sprite* makeSprite(int32_t looks, int32_t w, int32_t h, int32_t frames = 1, bool centred = true) {
-    static auto* keep = new std::vector<std::unique_ptr<Sprite>>;
-    return paint(keep->emplace_back(std::make_unique<Sprite>()).get(), looks, w, h, frames, centred);
+// The sheets the rules find by name.
+inline std::map<std::string, Sheet>& named() {
+    static auto* sheets = new std::map<std::string, Sheet>;
+    return *sheets;
+}
+inline Sheet* namedSheet(const std::string& name) {
+    const auto it = named().find(name);
+    return it == named().end() ? nullptr : &it->second;
 }
 
-inline Sprite* plainSprite(int32_t count, int32_t w = 4, int32_t h = 4) { return makeSprite(count, w, h, 1, false); }
-
-// Look and frame shown at (x, y) of the screen; -1, -1 where it is black.
-inline std::pair<int, int> shown(int32_t x, int32_t y) {
-    Uint8 r, g, b;
-    SDL_GetRGB(static_cast<Uint32*>(screen->pixels)[y * screen->pitch / 4 + x], screen->format, &r, &g, &b);
-    return {r - 1, g / 16 - 1};
-}
-
-inline void blank() { SDL_FillRect(screen, nullptr, 0); }
-
-// Whether this frame marked exactly the box (x, y, w, h), already inside the screen.
-inline bool marked(int32_t x, int32_t y, int32_t w, int32_t h) {
-    for (int32_t i = 0; i < dirtyCount && i < int32_t(dirtyRects.size()); ++i)
-        if (dirtyRects[i].x == x && dirtyRects[i].y == y && dirtyRects[i].w == w && dirtyRects[i].h == h) return true;
-    return false;
-}
-
-inline std::map<std::string, int32_t> soundLength;  // converted length of each test sound
-
-// Busy mixer slots holding the sound `name`.
-inline int started(const std::string& name) {
-    return int(std::count_if(channels, channels + kSoundChannels, [&](auto& c) { return c.pos < c.len && c.len == soundLength[name]; }));
-}
-
-inline void freeSlots() { for (SoundChannel& c : channels) c.pos = c.len; }
-
-// The next n numbers of rand() after srand(seed), which is then seeded again.
+// The next n numbers the round's generator gives after seed(seed), which it is then seeded with again.
 inline std::vector<int> rolls(unsigned seed, int n) {
     std::vector<int> r(static_cast<size_t>(n));
-    srand(seed), std::generate(r.begin(), r.end(), rand), srand(seed);
+    roundRng.seed(seed), std::generate(r.begin(), r.end(), roll), roundRng.seed(seed);
     return r;
 }
 
@@ -102,51 +91,37 @@ std::vector<T*> all() {
     return out;
 }
 
-// SDL's pointer (the dummy driver takes a warp as a motion) and the frame's copy.
-inline void putMouse(int32_t x, int32_t y) { SDL_WarpMouse(Uint16(x), Uint16(y)), SDL_PumpEvents(), mouseX = x, mouseY = y; }
+inline void putMouse(int32_t x, int32_t y) { mouseX = x, mouseY = y; }
 
 // A living fly in `flies` (10 x 10 looks, hot spot in the middle), maxSpeed 2.
 inline Mucha* liveFly(float x, float y, int32_t hp = 50) {
-    auto f = std::make_unique<Mucha>(0, 0, 0, flySprite, gravity, drag);
+    auto f = std::make_unique<Mucha>(0, 0, 0, flySheet, gravity, drag);
     f->x = x, f->y = y, f->hp = hp, f->maxSpeed = 2;
     return addFly(std::move(f)) ? flies.back().get() : nullptr;
 }
 
-// Screen, sound pack (in a folder removed at exit) and sprites once per
-// process; a fresh round in StatePlay with the mouse at the centre for every test.
+// Sheets and the sink once per process; a fresh round with the pointer at the
+// centre and the generator seeded with 1 for every test.
 class World : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        SDL_Init(SDL_INIT_VIDEO), screen = SDL_SetVideoMode(W, H, 32, SDL_SWSURFACE);
-        dirtyRects.resize(maxUpdates = 200000);
-        static const std::string dir = std::filesystem::absolute(testutil::tempDir("world")).string();
-        std::filesystem::create_directory(dir + "/data"), std::filesystem::current_path(dir);
-        std::atexit([] { std::error_code ignored; std::filesystem::remove_all(dir, ignored); });
-        const char* sounds[] = {"explosion00.wav", "flame.wav", "fireball.wav", "boing.wav", "drop.wav", "flybuzz.wav", "hit.wav"};
-        std::vector<testutil::PackEntry> wavs;
-        for (const char* name : sounds) wavs.push_back({name, testutil::wav(1, 11025, 8, std::string(48 + 8 * wavs.size(), '\xe0'))});
-        testutil::writePack("data/sfx.pkf", wavs);
-        for (const char* name : sounds) freeSlots(), PlaySound(name), soundLength[name] = channels[0].len;
+        fieldW = W, fieldH = H, worldFx = &seen, sheetSource = namedSheet;
         const struct { const char* name; int32_t looks, w, h, frames; } looks[] = {
             {"wybuch01.bmp", 4, 128, 128, 4}, {"bzykolot.bmp", 3, 80, 80, 4}, {"granat.bmp", 2, 20, 20, 4},
             {"airstrike.bmp", 1, 12, 28, 4},  {"kurczak.bmp", 1, 64, 48, 4},  {"meteor.bmp", 1, 40, 40, 4},
             {"particle.bmp", 6, 8, 8, 4},     {"drop.bmp", 1, 20, 20, 4},     {"iskra.bmp", 2, 4, 4, 4},
-            {"energia.bmp", 2, 6, 6, 4},      {"krew.bmp", 2, 4, 4, 4},       {"hiscores.bmp", 1, 522, 266, 1},
-            {"menu_start.bmp", 1, 32, 96, 2}, {"menu_wyniki.bmp", 1, 32, 96, 2}, {"menu_koniec.bmp", 1, 32, 96, 2}};
-        for (const auto& l : looks) paint((sprites[l.name] = std::make_unique<Sprite>()).get(), l.looks, l.w, l.h, l.frames);
-        cursorSprite = makeSprite(12, 12, 24, 1, false);
-        flySprite = makeSprite(64, 10, 10, 4);
-        for (Sprite*& icon : weaponIcons) icon = makeSprite(3, 30, 30);
-        hudText = Text(0, 0, plainSprite(95, 8, 16), "", 96, 12, 0);
+            {"energia.bmp", 2, 6, 6, 4},      {"krew.bmp", 2, 4, 4, 4}};
+        for (const auto& l : looks) paint(&named()[l.name], l.looks, l.w, l.h, l.frames);
+        cursorSheet = makeSprite(12, 12, 24, 1, false), halfCursorAnims = 6;
+        flySheet = makeSprite(64, 10, 10, 4);
     }
 
     void SetUp() override {
-        ASSERT_NE(screen, nullptr) << SDL_GetError();
-        static const std::vector<Anim> cursorLooks = cursorSprite->anims;
-        cursorSprite->anims = cursorLooks;
-        running = true, putMouse(W / 2, H / 2), resetRound();
-        gameState = StatePlay, fireDelay = weaponDelay = cursorAnim = 0;
-        freeSlots(), resetDirty(), blank(), srand(1);
+        static const std::vector<Anim> cursorLooks = cursorSheet->anims;
+        cursorSheet->anims = cursorLooks;
+        newRound(W / 2, H / 2);
+        fireDelay = weaponDelay = cursorAnim = 0;
+        freeSlots(), resetDirty(), roundRng.seed(1);
     }
 };
 
