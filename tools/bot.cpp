@@ -152,24 +152,15 @@ private:
 int32_t botPeakFlies() { return peak; }
 
 Replay playBot(const PackSheets& pack, const BotOptions& o) {
-    Replay r;
-    r.gfxDigest = pack.digest();
-    r.width = o.width, r.height = o.height, r.seed = o.seed, r.nick = "bot";
-    useSheets(pack, o.width, o.height);
     Bot bot(o);
-    PlayerInput first;
-    first.x = o.width / 2, first.y = o.height / 2;
-    beginRound(o.seed, first);
-    r.frames.push_back(first);
     peak = 0;
-    // As the game records: a checksum every 64 frames and after the last.
-    for (bool lost = false; !lost && r.frames.size() < size_t(kMaxReplayFrames);) {
-        const PlayerInput in = bot.next(static_cast<int32_t>(r.frames.size()));
-        lost = roundFrame(in);
-        r.frames.push_back(in);
-        if (r.frames.size() % kChecksumEvery == 0 || lost) r.checksums.push_back(worldChecksum());
+    Replay r = recordRound(pack, o.seed, o.width, o.height, [&](int32_t frame) {
         peak = std::max(peak, static_cast<int32_t>(flies.size()));
-    }
-    r.flies = kills, r.time = roundTicks;
+        if (frame > 0) return bot.next(frame);
+        PlayerInput first;
+        first.x = o.width / 2, first.y = o.height / 2;
+        return first;
+    }, kMaxReplayFrames);
+    r.nick = "bot";
     return r;
 }

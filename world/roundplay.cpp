@@ -103,3 +103,20 @@ ReplayCheck checkReplay(const Replay& r, const PackSheets& pack) {
     c.match = c.difference.empty();
     return c;
 }
+
+Replay recordRound(const PackSheets& pack, uint32_t seed, int32_t w, int32_t h,
+                   const std::function<PlayerInput(int32_t frame)>& input, int32_t maxFrames) {
+    Replay r;
+    r.gfxDigest = pack.digest();
+    r.width = w, r.height = h, r.seed = seed;
+    useSheets(pack, w, h);
+    r.frames.push_back(input(0));
+    beginRound(seed, r.frames[0]);
+    for (bool lost = false; !lost && r.frames.size() < size_t(maxFrames);) {
+        r.frames.push_back(input(static_cast<int32_t>(r.frames.size())));
+        lost = roundFrame(r.frames.back());
+        if (r.frames.size() % kChecksumEvery == 0 || lost) r.checksums.push_back(worldChecksum());
+    }
+    r.flies = kills, r.time = roundTicks;
+    return r;
+}

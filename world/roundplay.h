@@ -4,6 +4,7 @@
 // with its drawing between them.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "base/input.h"
@@ -39,3 +40,10 @@ struct ReplayCheck {
 // Plays the recording with the pack's sheets, frame by frame, comparing each
 // checksum as it comes; stops at the first difference.
 ReplayCheck checkReplay(const Replay& r, const PackSheets& pack);
+
+// Plays a round with the pack's sheets on a w x h playfield, `input` giving
+// frame 0's pointer and then each frame's input from the world as the frame
+// before left it, until the round is lost (or `maxFrames`), and returns it as
+// the game records it: frames, checksums and score. (The bot, the tests.)
+Replay recordRound(const PackSheets& pack, uint32_t seed, int32_t w, int32_t h,
+                   const std::function<PlayerInput(int32_t frame)>& input, int32_t maxFrames);

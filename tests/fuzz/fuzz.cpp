@@ -1,5 +1,5 @@
 // libFuzzer targets for the readers of outside bytes, one per define FUZZ_PACK, _PARSER,
-// _TABLE, _ANIM, _POST or _LISTEN; each reader driven through its public functions only.
+// _TABLE, _ANIM, _POST, _LISTEN or _REPLAY; each reader driven through its public functions only.
 #include <unistd.h>
 
 #include <algorithm>
@@ -136,6 +136,20 @@ TARGET {
     for (std::string& a : args) argv.push_back(a.data());
     Options opt;
     if (parseArgs(int(argv.size()), argv.data(), &opt) == 0 && (opt.web.port < 0 || opt.web.port > 65535)) abort();
+    return 0;
+}
+#endif
+
+#ifdef FUZZ_REPLAY
+#include "base/replay.h"
+
+// A recording the decoder takes is one it would write again the same.
+TARGET {
+    Replay r, again;
+    if (!decodeReplay(INPUT, r, nullptr)) return 0;
+    if (!decodeReplay(encodeReplay(r), again, nullptr) || again.frames != r.frames || again.checksums != r.checksums ||
+        again.nick != r.nick || again.flies != r.flies || again.time != r.time || again.gfxDigest != r.gfxDigest)
+        abort();
     return 0;
 }
 #endif

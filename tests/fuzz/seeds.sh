@@ -5,7 +5,7 @@ set -euo pipefail
 build=$1 out=$2 src=$(cd "$(dirname "$0")/../.." && pwd) tmp=$(mktemp -d) server_pid=
 trap 'kill $server_pid 2>/dev/null; rm -rf "$tmp"' EXIT
 rm -rf "$out"
-mkdir -p "$out"/{pack,parser,table,anim,post,listen} "$tmp/gfx"
+mkdir -p "$out"/{pack,parser,table,anim,post,listen,replay} "$tmp/gfx"
 "$build/tools/pkf" extract "$build/run/data/gfx.pkf" "$tmp/gfx" >/dev/null
 
 # Packs: the three smallest sprites with their companions.
@@ -34,5 +34,8 @@ done
 # The server's options as its manual gives them, one per line.
 printf -- '--listen\n127.0.0.1:8642' >"$out/listen/v4"
 printf -- '--listen\n[::1]:0\n--db\nscores.db\n--threads\n4\n--behind-proxy' >"$out/listen/v6"
+# Recordings: the golden ones, and a short round of the bot.
+cp "$src"/tests/data/replays/*.bzr "$out/replay/" 2>/dev/null || true
+"$build/tools/bzykolot2-replay" bot --data "$build/run/data" --survive 300 "$out/replay/bot.bzr" >/dev/null
 # The parser: the same texts (operations follow a zero byte, see fuzz.cpp).
 cp "$out"/{anim,table,post}/* "$out/parser/"

@@ -2,6 +2,8 @@
 // read back from the screen.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
 
 #include "media/sprite.h"
@@ -59,7 +61,7 @@ protected:
     static Lines load(const std::vector<testutil::PackEntry>& entries) {
         static int serial = 0;  // a fresh name: the reader keeps a pack it already has open
         const std::string path = testutil::tempDir("gfx") + "/gfx" + std::to_string(++serial) + ".pkf";
-        testutil::writePack(path, entries);
+        testutil::writePack(lastPack = path, entries);
         CaptureStdout cap;
         Sprite::load(path.c_str(), registry);
         Lines out;
@@ -68,9 +70,24 @@ protected:
             if (line.find("Sprite.") != std::string::npos) out.push_back(line);
         return out;
     }
+    // Whether the rules' reading of the pack, without pixels, gives every
+    // sprite the animations the library gave it.
+    static bool rulesAgree(const std::string& pack) {
+        PackSheets sheets;
+        if (!sheets.load(pack, nullptr) || sheets.digest() != spritesDigest(registry)) return false;
+        for (const auto& [name, sprite] : registry) {
+            const Sheet* s = sheets.find(name);
+            auto same = [](const Anim& a, const Anim& b) { return memcmp(&a, &b, sizeof a) == 0; };
+            if (sprite && (!s || !std::equal(s->anims.begin(), s->anims.end(), sprite->anims.begin(), sprite->anims.end(), same)))
+                return false;
+        }
+        return true;
+    }
     static SpriteMap registry;
+    static std::string lastPack;
 };
 SpriteMap SpriteTest::registry;
+std::string SpriteTest::lastPack;
 
 TEST_F(SpriteTest, FailedStepsStopTheSpriteNotTheLoadAndWithoutAlphaMagentaIsKeyedOut) {
     const Uint32 row[] = {0xff00ff, 0xfffeff, 0xff80ff, 0xffffff, 0xfe00ff, 0xff00fe, 0x000000};
@@ -88,6 +105,7 @@ TEST_F(SpriteTest, FailedStepsStopTheSpriteNotTheLoadAndWithoutAlphaMagentaIsKey
                      "FAIL: Sprite.loadGfx: Nie udalo sie wczytac grafiki (broken.bmp)",
                      "FAIL: Sprite.load: Nie wczytano grafiki", "OK  : Sprite.load: Grafiki wczytane"}));
     ASSERT_EQ(registry.size(), 5u) << "each stays registered with what it got";
+    EXPECT_TRUE(rulesAgree(lastPack));
     EXPECT_TRUE(registry["badalpha.bmp"]->mask.empty() && !animCount(registry["badalpha.bmp"].get()));
     EXPECT_EQ(registry["ok.bmp"]->mask, std::vector<uint8_t>(4, 0));
     const Uint8 keyed[] = {0, 0, 0, 255, 255, 255, 255};  // red and blue 255, green below 255
@@ -114,6 +132,9 @@ TEST_F(SpriteTest, AnimationLinesCommentsAndLineEnds) {
                                                       {1, 2, 3, 4, 5, 6, 7, 8, 9}, {2, 2, 3, 4, 5, 6, 7, 8, 9}, {0, 2, 3, 4, 5, 6, 7, 100, 0},
                                                       {-4, 5, 0, 7, 8, 9, 10, 100, 0}}));
     EXPECT_EQ(load({{"lone.bmp", bmp(2, 2)}}).back(), "OK  : Sprite.load: Grafiki wczytane") << "a pack of one entry";
+    CaptureStdout quiet;
+    Sprite::load(TEST_BUILD_DIR "/run/data/gfx.pkf", registry);
+    EXPECT_TRUE(rulesAgree(TEST_BUILD_DIR "/run/data/gfx.pkf")) << "the game's own pack";
 }
 
 TEST_F(SpriteTest, PrintPlacesTheHotSpotTakesTheFrameAndRefusesBadIndices) {
