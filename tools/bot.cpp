@@ -12,6 +12,7 @@
 namespace {
 
 int32_t peak = 0;
+std::string firedKinds;
 
 // Arming a weapon from the ring, one step a frame.
 enum class Arming { None, Open, Move, Press, Release, Close, Fire };
@@ -99,6 +100,7 @@ private:
             break;
         case Arming::Fire:
             in.buttons = kLeftButton, fired_[kind_] = true, then = Arming::None;
+            if (firedKinds.find(char('0' + kind_)) == std::string::npos) firedKinds += char('0' + kind_);
             break;
         case Arming::None:
             break;
@@ -151,9 +153,15 @@ private:
 
 int32_t botPeakFlies() { return peak; }
 
+std::string botFiredKinds() {
+    std::string k = firedKinds;
+    std::sort(k.begin(), k.end());
+    return k;
+}
+
 Replay playBot(const PackSheets& pack, const BotOptions& o) {
     Bot bot(o);
-    peak = 0;
+    peak = 0, firedKinds.clear();
     Replay r = recordRound(pack, o.seed, o.width, o.height, [&](int32_t frame) {
         peak = std::max(peak, static_cast<int32_t>(flies.size()));
         if (frame > 0) return bot.next(frame);

@@ -3,6 +3,7 @@
 // weapon it gets from the ring, and returns the round as the game records it.
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "base/replay.h"
 
@@ -20,3 +21,5 @@ struct BotOptions {
 Replay playBot(const PackSheets& pack, const BotOptions& o);
 // The most flies the last round had in its list at once.
 int32_t botPeakFlies();
+// The weapon kinds the last round fired, as their digits ("0135").
+std::string botFiredKinds();

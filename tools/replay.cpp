@@ -3,6 +3,7 @@
 //
 //   bzykolot2-replay check [--data DIR]... FILE...
 //   bzykolot2-replay info FILE
+//   bzykolot2-replay frames FILE
 //   bzykolot2-replay bot [--data DIR]... [--seed S] [--size WxH] [--survive N] [--step S] [--hoard K] OUT
 //
 // check prints one line per file, "frames=N flies=K time=T
@@ -12,7 +13,8 @@
 // Exit status 0 when every file matches, 1 when one does not, 2 when one cannot
 // be read (which includes one made with game data none of the DIRs holds).
 // The DIRs hold graphics packs (gfx*.pkf), one per game version; by default
-// ./data and the installed game data. info prints a recording's header. bot
+// ./data and the installed game data. info prints a recording's header, frames
+// its inputs ("x y buttons", a line a frame; buttons 1 left, 2 right). bot
 // plays a round itself, fleeing and blasting, picking up crates and firing
 // each weapon from the ring, and writes its recording: a round for tests.
 #include <sys/stat.h>
@@ -39,6 +41,7 @@ namespace {
 const char* kUsage =
     "usage: bzykolot2-replay check [--data DIR]... FILE...\n"
     "       bzykolot2-replay info FILE\n"
+    "       bzykolot2-replay frames FILE\n"
     "       bzykolot2-replay bot [--data DIR]... [--seed S] [--size WxH] [--survive N] [--step S] [--hoard K] OUT\n";
 
 // The graphics packs of the data folders, by the digest a recording names.
@@ -134,14 +137,27 @@ int check(int argc, char** argv) {
     return status;
 }
 
-int info(int argc, char** argv) {
+// The recording named by argv[2]; false after a line on standard error.
+bool readReplay(int argc, char** argv, Replay& r) {
     std::string bytes, reason;
-    Replay r;
-    if (argc != 3) return fprintf(stderr, "%s", kUsage), 2;
+    if (argc != 3) return fprintf(stderr, "%s", kUsage), false;
     if (!readFile(argv[2], bytes, reason) || !decodeReplay(bytes, r, &reason)) {
         fprintf(stderr, "%s: %s\n", argv[2], reason.c_str());
-        return 2;
+        return false;
     }
+    return true;
+}
+
+int frames(int argc, char** argv) {
+    Replay r;
+    if (!readReplay(argc, argv, r)) return 2;
+    for (const PlayerInput& f : r.frames) printf("%d %d %d\n", f.x, f.y, f.buttons);
+    return 0;
+}
+
+int info(int argc, char** argv) {
+    Replay r;
+    if (!readReplay(argc, argv, r)) return 2;
     printf("nick=%s flies=%d time=%d frames=%zu size=%dx%d seed=%u played=%lld data=%s\n", r.nick.c_str(), r.flies,
            r.time, r.frames.size(), r.width, r.height, r.seed, static_cast<long long>(r.playedAt), r.gfxDigest.c_str());
     return 0;
@@ -178,7 +194,8 @@ int bot(int argc, char** argv) {
     std::ofstream file(out, std::ios::binary);
     file << encodeReplay(r);
     if (!file.flush()) return fprintf(stderr, "bzykolot2-replay: cannot write %s\n", out.c_str()), 1;
-    printf("frames=%zu flies=%d time=%d peak_flies=%d\n", r.frames.size(), r.flies, r.time, botPeakFlies());
+    printf("frames=%zu flies=%d time=%d peak_flies=%d fired=%s\n", r.frames.size(), r.flies, r.time, botPeakFlies(),
+           botFiredKinds().c_str());
     return 0;
 }
 
@@ -187,6 +204,7 @@ int bot(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (argc >= 2 && strcmp(argv[1], "check") == 0) return check(argc, argv);
     if (argc >= 2 && strcmp(argv[1], "info") == 0) return info(argc, argv);
+    if (argc >= 2 && strcmp(argv[1], "frames") == 0) return frames(argc, argv);
     if (argc >= 2 && strcmp(argv[1], "bot") == 0) return bot(argc, argv);
     fprintf(stderr, "%s", kUsage);
     return 2;
