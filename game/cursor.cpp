@@ -2,8 +2,6 @@
 #include "game/cursor.h"
 
 #include "game/input.h"
-#include "game/recorder.h"
-#include "game/watch.h"
 #include "media/sprite.h"
 #include "world/round.h"
 
@@ -13,9 +11,5 @@ void cursorHead() { pointerStep(frameInput.player.x, frameInput.player.y); }
 
 void cursorDraw() {
     lookStep();
-    // The round's rules for this frame are complete: the recording takes it,
-    // or a watched one is checked against it.
-    recordFrame();
-    watchCheck();
     Sprite::print(cursorSprite, static_cast<uint32_t>(cursorAnim), 0, mouseX, mouseY);
 }

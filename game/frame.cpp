@@ -9,6 +9,7 @@
 #include "game/cursor.h"
 #include "game/game.h"
 #include "game/input.h"
+#include "game/recorder.h"
 #include "game/round.h"
 #include "game/watch.h"
 #include "media/dirty.h"
@@ -22,7 +23,7 @@ time_t lastSecond = 0;
 // The game's function for each FrameStep, in that order.
 static void (*const kSteps[FrameSteps])() = {
     frameHead, clearScreen, cursorHead, dispatchState, worldPass,
-    delayStep, weaponRing, cursorDraw, presentFrame, paceFrame,
+    delayStep, weaponRing, cursorDraw, recordStep, presentFrame, paceFrame,
 };
 
 void runFrame(FrameProbe* probe) {
@@ -56,6 +57,11 @@ void frameHead() {
 }
 
 void clearScreen() { clearDrawn(); }
+
+void recordStep() {
+    recordFrame();
+    watchCheck();
+}
 
 void presentFrame() {
     const int32_t updates = presentDirty();

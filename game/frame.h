@@ -18,7 +18,8 @@ enum FrameStep : int32_t {
     StepWorld,       // weapons, flies, particles, pick-ups (worldPass)
     StepDelays,      // the two weapon delays count down (delayStep)
     StepRing,        // the weapon ring and its HUD line (weaponRing)
-    StepCursorDraw,  // the cursor, drawn last (cursorDraw)
+    StepCursorDraw,  // the cursor's look, then the cursor drawn last (cursorDraw)
+    StepRecord,      // the frame into the round's recording, or a watched one checked (recordStep)
     StepPresent,     // dirty rectangles or the whole screen out, the debug line (presentFrame)
     StepPace,        // the rest of the 16 ms (paceFrame)
     FrameSteps,
@@ -46,6 +47,9 @@ void frameHead();
 // Clears to black what the last frame drew (the whole screen when it was
 // presented whole or the screen was invalidated).
 void clearScreen();
+// The frame's rules are complete: the recording takes the frame, or the
+// watched recording is checked against it.
+void recordStep();
 // Presents the frame, then the debug line once per calendar second.
 void presentFrame();
 // Milliseconds left of a 16 ms frame that started at `start`, at `now` (0 when none).

@@ -42,11 +42,13 @@ configure_file(${BZK_PKG}/bzykolot2.sh.in ${BZK_OUT}/bzykolot2 @ONLY)
 configure_file(${BZK_PKG}/bzykolot2-scores.service.in ${BZK_OUT}/bzykolot2-scores.service @ONLY)
 configure_file(${BZK_PKG}/bzykolot2.metainfo.xml.in ${BZK_OUT}/${BZK_APP_ID}.metainfo.xml @ONLY)
 configure_file(${BZK_PKG}/bzykolot2.6.in ${BZK_OUT}/bzykolot2.6 @ONLY)
+configure_file(${BZK_PKG}/bzykolot2-replay.1.in ${BZK_OUT}/bzykolot2-replay.1 @ONLY)
 configure_file(${BZK_PKG}/bzykolot2-scores.8.in ${BZK_OUT}/bzykolot2-scores.8 @ONLY)
 
 # Manuals and the Debian changelog go compressed, with no time stamp inside.
 set(BZK_GZIPPED)
-foreach(src ${BZK_OUT}/bzykolot2.6 ${BZK_OUT}/bzykolot2-scores.8 ${BZK_PKG}/pkf.1 ${BZK_PKG}/changelog)
+foreach(src ${BZK_OUT}/bzykolot2.6 ${BZK_OUT}/bzykolot2-scores.8 ${BZK_PKG}/pkf.1 ${BZK_OUT}/bzykolot2-replay.1
+            ${BZK_PKG}/changelog)
   get_filename_component(name ${src} NAME)
   if(name STREQUAL changelog)
     set(name changelog.Debian)
@@ -78,7 +80,7 @@ install(TARGETS bzykolot2 RUNTIME DESTINATION ${BZK_GAME_DIR} COMPONENT game)
 install(FILES ${RUN_DIR}/data/gfx.pkf ${RUN_DIR}/data/sfx.pkf
         DESTINATION ${BZK_PACK_DIR} COMPONENT game)
 install(PROGRAMS ${BZK_OUT}/bzykolot2 DESTINATION ${BZK_GAMES_DIR} COMPONENT game)
-install(TARGETS pkf RUNTIME DESTINATION ${BZK_GAMES_DIR} COMPONENT game)
+install(TARGETS pkf bzykolot2-replay RUNTIME DESTINATION ${BZK_GAMES_DIR} COMPONENT game)
 install(FILES ${BZK_PKG}/bzykolot2.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT game)
 install(FILES ${BZK_OUT}/${BZK_APP_ID}.metainfo.xml
@@ -88,7 +90,7 @@ install(DIRECTORY ${BZK_OUT}/icons/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/h
 install(FILES ${BZK_ICON_SVG} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
         COMPONENT game)
 install(FILES ${BZK_OUT}/bzykolot2.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6 COMPONENT game)
-install(FILES ${BZK_OUT}/pkf.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT game)
+install(FILES ${BZK_OUT}/pkf.1.gz ${BZK_OUT}/bzykolot2-replay.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT game)
 install(FILES ${BZK_PKG}/copyright ${BZK_OUT}/changelog.Debian.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/bzykolot2 COMPONENT game)
 

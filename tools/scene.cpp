@@ -151,7 +151,7 @@ double msBetween(Clock::time_point a, Clock::time_point b) {
 }
 
 struct Timings {
-    std::vector<double> clear, world, hud, present, frame;
+    std::vector<double> clear, world, hud, present, frame, record;
 };
 
 struct Peak {
@@ -412,7 +412,8 @@ public:
         t.world.push_back(took_[StepState] + took_[StepWorld]);
         t.hud.push_back(took_[StepCursorHead] + took_[StepDelays] + took_[StepRing] + took_[StepCursorDraw]);
         t.present.push_back(took_[StepPresent]);
-        t.frame.push_back(t.clear.back() + t.world.back() + t.hud.back() + t.present.back());
+        t.record.push_back(took_[StepRecord]);
+        t.frame.push_back(t.clear.back() + t.world.back() + t.hud.back() + t.present.back() + t.record.back());
         ++frame_;
     }
 
@@ -572,6 +573,11 @@ void report(const Timings& t, const Peak& peak, double floorMs, double flip) {
         printf("phase=%s median_ms=%.3f p99_ms=%.3f\n", name, percentile(*values, 0.5), percentile(*values, 0.99));
     printf("peak flies=%zu particles=%zu weapons=%zu drops=%zu\n", peak.flies, peak.particles, peak.weapons,
            peak.drops);
+    // The round's recording: the frame's input every frame, the world's checksum every 64th.
+    double recorded = 0, all = 0;
+    for (size_t i = 0; i < t.frame.size(); ++i) recorded += t.record[i], all += t.frame[i];
+    printf("record_us_per_frame=%.2f record_share=%.2f%%\n", t.frame.empty() ? 0.0 : recorded * 1000 / t.frame.size(),
+           all > 0 ? 100 * recorded / all : 0.0);
     const double median = percentile(t.frame, 0.5);
     printf("world_us_per_fly=%.2f\n", peak.flies ? percentile(t.world, 0.5) * 1000.0 / peak.flies : 0.0);
     printf("floor_ms=%.3f flip_ms=%.3f ratio=%.2f\n", floorMs, flip, flip > 0 ? median / flip : 0.0);
