@@ -1,6 +1,7 @@
 // The game around the rules: a new round and its start, the world and the
 // ring drawn as the rules left them, the menu and the frame's head.
 #include <cmath>
+#include <fstream>
 
 #include "game/frame.h"
 #include "game/input.h"
@@ -48,6 +49,36 @@ TEST_F(Game, WorldIsDrawnAsTheRulesLeftItAndTheRingWithItsIconsAndHudLine) {
     EXPECT_EQ((ringIconAt(KindFlame, ringX, ringY, ix, iy), shown(ix, iy).first), 1);
     frameInput.player.buttons = 0, fullUpdate = false, blank(), weaponRing();
     EXPECT_TRUE(fullUpdate && shown(ix, iy).first == -1) << "closed: nothing drawn, the whole screen presented";
+}
+
+TEST_F(Game, LostRoundsAreWrittenNamedAgainWithTheNickAndThinnedOutAFailedWriteOnlyLogged) {
+    auto play = [](int frames) {  // a round whose last frame is `frames` - 1
+        startRound(), kills = 12, roundTicks = frames - 2;
+        for (int f = 0; f < frames; ++f) (f == frames - 1 ? roundLost() : void()), recordStep();
+    };
+    gfxDigest = "00112233445566778899aabbccddeeff", testutil::writeFile("replays", "");  // no folder can be made there
+    testutil::CaptureStdout cap;
+    play(70);
+    EXPECT_NE(cap.stop().find("FAIL: Replay: Nie udalo sie zapisac nagrania replays/"), std::string::npos);
+    remove("replays"), play(130), nameRecording("Kot");
+    Replay r;
+    std::string why;
+    ASSERT_TRUE(decodeReplay(testutil::readFile(lastRecordingPath()), r, &why)) << why;
+    EXPECT_TRUE(r.frames.size() == 130 && r.checksums.size() == 3 && r.flies == 12 && r.time == 128 && r.nick == "Kot" &&
+                r.width == W && r.gfxDigest == gfxDigest && r.frames[0].x == W / 2) << lastRecordingPath();
+    EXPECT_EQ(lastRecordingPath(), "replays/" + recordingName(r));
+    // 120 older ones: the newest 100 of all stay, and of the rest the best by flies (3) and by time (4).
+    auto name = [](int i) {
+        return "replays/2025" + std::to_string(10000 + i).substr(1) + "-000000-f" + (i == 3 ? "999" : "5") + "-t" +
+               (i == 4 ? "99999" : std::to_string(i)) + ".bzr";
+    };
+    for (int i = 0; i < 120; ++i) testutil::writeFile(name(i), "");
+    pruneRecordings("replays");
+    std::vector<int> gone;
+    for (int i = 0; i < 120; ++i)
+        if (!std::ifstream(name(i))) gone.push_back(i);
+    EXPECT_EQ(gone, (std::vector<int>{0, 1, 2, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}));
+    EXPECT_TRUE(std::ifstream(lastRecordingPath()).good());
 }
 
 TEST_F(Game, MenuButtonsAreHalfOpenBoxesAndTheOneHeldLastActsOnRelease) {
