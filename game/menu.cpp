@@ -5,10 +5,10 @@
 
 #include "game/cursor.h"
 #include "game/game.h"
+#include "game/input.h"
 #include "game/round.h"
 #include "game/scorescreen.h"
 #include "media/dirty.h"
-#include "game/input.h"
 #include "media/events.h"
 #include "media/sprite.h"
 #include "media/video.h"

@@ -2,17 +2,16 @@
 #include "game/roundend.h"
 
 #include <SDL/SDL.h>
-
 #include <cstdio>
 
 #include "base/signature.h"
 #include "game/game.h"
+#include "game/input.h"
 #include "game/panel.h"
 #include "game/recorder.h"
 #include "game/round.h"
 #include "game/scorescreen.h"
 #include "game/transfer.h"
-#include "game/input.h"
 #include "world/mucha.h"
 
 RoundEndState roundEndState = EndNick;

@@ -3,16 +3,15 @@
 #include "game/scorescreen.h"
 
 #include <SDL/SDL.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <new>
 
 #include "base/signature.h"
 #include "game/game.h"
+#include "game/input.h"
 #include "game/panel.h"
 #include "game/transfer.h"
-#include "game/input.h"
 
 ScoresState scoresState = ScoresStart;
 int32_t staleKey = -1;

@@ -17,13 +17,13 @@
 // its inputs ("x y buttons", a line a frame; buttons 1 left, 2 right). bot
 // plays a round itself, fleeing and blasting, picking up crates and firing
 // each weapon from the ring, and writes its recording: a round for tests.
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <fstream>
 #include <map>
 #include <memory>

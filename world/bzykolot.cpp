@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "base/hash.h"
-
 #include "base/rng.h"
 #include "world/fx.h"
 #include "world/objects.h"

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <map>
 
+#include "base/rng.h"
 #include "game/arsenal.h"
 #include "game/cursor.h"
 #include "game/game.h"
@@ -24,7 +25,6 @@
 #include "media/sprite.h"
 #include "media/video.h"
 #include "testutil.h"
-#include "base/rng.h"
 #include "world/objects.h"
 #include "world/weapon.h"
 
