@@ -42,6 +42,8 @@ void watchReplay(const Replay& r) {
     gameState = StateMenu;  // the first frame's block starts the round
 }
 
+void endWatch() { active = false; }
+
 void watchHead() {
     if (frameInput.held(KeyEscape) || frameInput.held(KeyF2)) running = false;
     if (next < watched.frames.size()) {
@@ -115,6 +117,7 @@ int watchMain(const std::string& file) {
     do {
         runFrame();
     } while (running);
+    endWatch();
     shutdownGame();
     return 0;
 }

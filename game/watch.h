@@ -14,6 +14,8 @@ bool watching();
 int watchMain(const std::string& file);
 // Starts watching `r`: the next frames play it (for watchMain and the tests).
 void watchReplay(const Replay& r);
+// The watch is over: frames take the player's input again.
+void endWatch();
 
 // The frame's head while watching: Escape or F2 end the watch; the pointer and
 // buttons of the next recorded frame go into frameInput.

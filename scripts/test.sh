@@ -11,7 +11,8 @@ bash scripts/deps.sh test
 build=${BUILD_DIR:-build-test}
 fuzz=${FUZZ_BUILD_DIR:-build-fuzz}
 CC=clang CXX=clang++ cmake -S . -B "$fuzz" -DFUZZ=ON -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$fuzz" -j"$(nproc)" --target fuzz
+# Its checker too: the recordings' rules compiled by clang.
+cmake --build "$fuzz" -j"$(nproc)" --target fuzz bzykolot2-replay
 cmake -S . -B build-plain -DCHECKER_ONLY=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build-plain -j"$(nproc)"
 cmake -S . -B build-arm64 -DCHECKER_ONLY=ON -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=scripts/aarch64.cmake >/dev/null
@@ -19,7 +20,7 @@ cmake --build build-arm64 -j"$(nproc)"
 # The /usr prefix lets the package test make its Debian packages from this build.
 cmake -S . -B "$build" -DSANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DCMAKE_INSTALL_PREFIX=/usr \
     -DFUZZ_DIR="$(cd "$fuzz" && pwd)" -DPLAIN_CHECKER="$PWD/build-plain/bzykolot2-replay" \
-    -DARM64_CHECKER="$PWD/build-arm64/bzykolot2-replay" >/dev/null
+    -DARM64_CHECKER="$PWD/build-arm64/bzykolot2-replay" -DCLANG_CHECKER="$(cd "$fuzz" && pwd)/tools/bzykolot2-replay" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 cd "$build"
 ctest --output-on-failure -j2 --timeout 600

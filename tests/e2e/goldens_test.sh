@@ -1,18 +1,20 @@
 # Recordings are the same rules on every build and processor. Every golden
 # recording checks in each build the suite makes: this sanitized one, a plain
-# one (-O2) and one for arm64 run under qemu-user; a round the bot plays comes
-# out byte for byte the same recording in all three; a recording whose score
+# one (-O2), one for arm64 run under qemu-user and the clang fuzz build's; a
+# round the bot plays comes out byte for byte the same recording in all four; a recording whose score
 # was changed is a mismatch (1) and a damaged one unreadable (2), each with its
 # reason; and the real game watches each golden round to its end, fast, without
 # parting from it (its own checksums).
 . "$(dirname "$0")/lib.sh"
 e2e_init
 : "${PLAIN_CHECKER:?no plain checker (scripts/test.sh builds one)}" "${ARM64_CHECKER:?no arm64 checker (scripts/test.sh builds one)}"
+: "${CLANG_CHECKER:?no clang checker (scripts/test.sh builds one)}"
 command -v qemu-aarch64 >/dev/null || fail "qemu-user is not installed"
 goldens=("$SRC_DIR"/tests/data/replays/*.bzr)
 [ ${#goldens[@]} -ge 2 ] || fail "no golden recordings"
 arm64() { qemu-aarch64 -L /usr/aarch64-linux-gnu "$ARM64_CHECKER" "$@"; }
-checkers=("$BUILD_DIR/tools/bzykolot2-replay" "$PLAIN_CHECKER" arm64)
+clang() { "$CLANG_CHECKER" "$@"; }
+checkers=("$BUILD_DIR/tools/bzykolot2-replay" "$PLAIN_CHECKER" arm64 clang)
 cd "$E2E_SCRATCH" || exit 1
 for c in "${checkers[@]}"; do
     "$c" check --data "$RUN_DIR/data" "${goldens[@]}" >out 2>err || fail "$c: $(cat out err)"

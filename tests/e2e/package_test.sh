@@ -41,6 +41,10 @@ e2e_quit
 [ -s "$player/upds" ] && [ "$(readlink "$player/data")" = "$root/usr/share/games/bzykolot2/data" ] || fail "no upds or data/ in $player"
 lit=$(convert "$ART/menu.png" -colorspace gray -threshold 0 -format '%[fx:int(mean * w * h)]' info:)
 [ "$lit" -gt 4000 ] || fail "no menu on the screen ($lit lit pixels)"
+# Options pass through the launcher; a recording named relative to where it was started is found.
+(cd "$E2E_SCRATCH" && printf 'BZK2REC\n' >short.bzr && env HOME="$home" "$root/usr/games/bzykolot2" --watch short.bzr 2>watch.err)
+[ $? = 2 ] && [ "$(cat "$E2E_SCRATCH/watch.err")" = "bzykolot2: $E2E_SCRATCH/short.bzr: truncated: 8 bytes, no whole header" ] ||
+    fail "--watch through the launcher: $(cat "$E2E_SCRATCH/watch.err")"
 # From a link to another copy's launcher (as a new version would be): data/ follows.
 dpkg-deb -x "$game_deb" "$E2E_SCRATCH/second"
 ln -s "$E2E_SCRATCH/second/usr/games/bzykolot2" "$home/bzykolot2"

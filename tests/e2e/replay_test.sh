@@ -1,7 +1,8 @@
 # A round played under Xvfb is recorded in replays/; the checker plays the
 # recording to the round's score; watched with --watch it shows, at the same
 # frames, the same pictures (screenshots by gdb at four frames of each) and
-# ends by itself with 0; a recording that is not one gets 2 and its reason.
+# ends by itself with 0; one made on a smaller screen plays in a window of
+# that size; a recording that is not one gets 2 and its reason.
 . "$(dirname "$0")/lib.sh"
 e2e_init
 e2e_start_xvfb
@@ -58,6 +59,10 @@ timeout 10 xdotool keyup "$RTSH"
 ! grep -q "FAIL: Replay" "$dir/log.txt" || fail "the watched round went apart from its recording"
 for n in $SHOTS; do same "$n" || fail "frame $n of the watched round differs from the played one (see $ART)"; done
 
+# A round recorded on a smaller screen plays in a window of its size.
+"$CHECK" bot --data "$RUN_DIR/data" --size 800x600 --survive 200 "$E2E_SCRATCH/small.bzr" >/dev/null
+(cd "$dir" && SDL_AUDIODRIVER=dummy "$RUN_DIR/bzykolot2" --watch "$E2E_SCRATCH/small.bzr") || fail "watching a small round: $?"
+grep -q "OK  : init: Okno zrobione (800x600px)" "$dir/log.txt" || fail "no 800 x 600 window for an 800 x 600 round"
 printf 'BZK2REC\nnot really' >"$E2E_SCRATCH/bad.bzr"
 "$RUN_DIR/bzykolot2" --watch "$E2E_SCRATCH/bad.bzr" 2>"$E2E_SCRATCH/err.txt"
 [ $? = 2 ] && grep -q "bad.bzr: truncated" "$E2E_SCRATCH/err.txt" || fail "a bad recording: $(cat "$E2E_SCRATCH/err.txt")"

@@ -56,6 +56,7 @@ TEST(Replay, ComesBackAsWrittenAndEveryBadRecordingIsRefusedWithItsReason) {
         {good.substr(0, good.size() - 1), "truncated"},
         {good + "x", "trailing bytes"},
         {std::string(1 << 20, 'B') + "x", "larger than 1048576 bytes"},
+        {std::string(1 << 20, 'B'), "wrong magic"},  // 1 MiB is allowed
         {header(0, 'X', 1), "wrong magic"},
         {header(8, 2, 2), "format version 2"},
         {header(26, 63, 2), "screen size 63x480"},

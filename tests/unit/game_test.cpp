@@ -5,7 +5,9 @@
 
 #include "game/frame.h"
 #include "game/input.h"
+#include "game/panel.h"
 #include "game/recorder.h"
+#include "game/watch.h"
 #include "game/scorescreen.h"
 #include "gamefix.h"
 #include "world/weapon.h"
@@ -78,7 +80,60 @@ TEST_F(Game, LostRoundsAreWrittenNamedAgainWithTheNickAndThinnedOutAFailedWriteO
     for (int i = 0; i < 120; ++i)
         if (!std::ifstream(name(i))) gone.push_back(i);
     EXPECT_EQ(gone, (std::vector<int>{0, 1, 2, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}));
-    EXPECT_TRUE(std::ifstream(lastRecordingPath()).good());
+    const std::string first = lastRecordingPath();
+    play(130);  // the same score, most likely in the same second: a name of its own
+    EXPECT_TRUE(lastRecordingPath() != first && std::ifstream(first) && std::ifstream(lastRecordingPath())) << first;
+}
+
+// Frames of the game as the loop runs them, without the wait: the pointer
+// wandering round the middle (put there before each frame's head), Escape
+// held in frame 10 if asked.
+class Frames : public FrameProbe {
+public:
+    explicit Frames(bool escape = false) : escape_(escape) {}
+    bool before(FrameStep s) override {
+        if (s == StepHead) {
+            putMouse(W / 2 + 9 * (frame_ % 7) - 27, H / 2 + 11 * (frame_ % 13) - 66);
+            keys[SDLK_ESCAPE] = escape_ && frame_ == 10;
+        }
+        return s != StepPace;
+    }
+    void after(FrameStep s) override { frame_ += s == StepPace; }
+    int frame_ = 0;
+
+private:
+    const bool escape_;
+};
+
+// Runs frames until the loop would stop (or, when asked, a round ends; or 3000); returns how many and the log.
+std::pair<int, std::string> run(Frames&& f, bool toRoundEnd = false) {
+    testutil::CaptureStdout cap;
+    for (running = true; running && !(toRoundEnd && gameState == StateRoundEnd) && f.frame_ < 3000;) runFrame(&f);
+    keys[SDLK_ESCAPE] = 0;
+    return {f.frame_, cap.stop()};
+}
+
+TEST_F(Game, WatchedRecordingPlaysTheRoundAgainChecksItShowsItsScoreAndEndsOnEscape) {
+    gfxDigest = "00112233445566778899aabbccddeeff", srand(5);
+    const uint32_t seed = uint32_t(rand());
+    srand(5), gameState = StateMenu, menuChoice = 0;  // the start button released in the first frame
+    run(Frames(), true);  // the start, then the round to its end, the flies stinging the pointer
+    const Replay r = lastRecording();
+    const size_t n = r.frames.size();
+    ASSERT_TRUE(n > 200 && r.seed == seed && r.flies == kills && r.time == roundTicks) << n;
+    gameState = StateScores, watchReplay(r);  // whatever the game showed before
+    auto [frames, log] = run(Frames());
+    EXPECT_TRUE(frames == int(n) + 125 && kills == r.flies && roundTicks == r.time && log.find("FAIL") == std::string::npos)
+        << frames << log;  // its score for two seconds after the round
+    EXPECT_EQ(panelText.text, "Pokonanych much: " + std::to_string(r.flies) + "\nPrzetrwano: " + std::to_string(r.time / 60) +
+                                  "s\n\nKoniec nagrania.");
+    Replay changed = r;
+    changed.checksums[1] ^= 1;
+    watchReplay(changed), log = run(Frames()).second;
+    EXPECT_TRUE(log.find("FAIL: Replay: Nagranie rozjechalo sie w klatce 127\n") != std::string::npos &&
+                log.find("FAIL") == log.rfind("FAIL")) << log;
+    watchReplay(r);
+    EXPECT_EQ(run(Frames(true)).first, 11) << "Escape ends it";
 }
 
 TEST_F(Game, MenuButtonsAreHalfOpenBoxesAndTheOneHeldLastActsOnRelease) {

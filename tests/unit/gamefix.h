@@ -19,6 +19,7 @@
 #include "game/menu.h"
 #include "game/render.h"
 #include "game/round.h"
+#include "game/watch.h"
 #include "media/dirty.h"
 #include "media/events.h"
 #include "media/sound.h"
@@ -120,7 +121,7 @@ protected:
         cursorSprite->anims = cursorLooks;
         running = true, putMouse(W / 2, H / 2), resetRound();
         gameState = StatePlay, fireDelay = weaponDelay = cursorAnim = 0;
-        freeSlots(), resetDirty(), blank(), roundRng.seed(1), frameInput = FrameInput();
+        freeSlots(), resetDirty(), blank(), roundRng.seed(1), frameInput = FrameInput(), endWatch();
     }
 };
 

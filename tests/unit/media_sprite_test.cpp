@@ -74,7 +74,8 @@ protected:
     // sprite the animations the library gave it.
     static bool rulesAgree(const std::string& pack) {
         PackSheets sheets;
-        if (!sheets.load(pack, nullptr) || sheets.digest() != spritesDigest(registry)) return false;
+        CaptureStdout quiet;  // the rules' reading logs nothing
+        if (!sheets.load(pack, nullptr) || sheets.digest() != spritesDigest(registry) || !quiet.stop().empty()) return false;
         for (const auto& [name, sprite] : registry) {
             const Sheet* s = sheets.find(name);
             auto same = [](const Anim& a, const Anim& b) { return memcmp(&a, &b, sizeof a) == 0; };
@@ -89,13 +90,25 @@ protected:
 SpriteMap SpriteTest::registry;
 std::string SpriteTest::lastPack;
 
+// An OS/2 bitmap (the 12-byte header) of 2 x 2 pixels, 24 bits.
+std::string coreBmp() {
+    std::string b = "BM" + std::string(8, '\0') + std::string("\x1a\0\0\0\x0c\0\0\0\x02\0\x02\0\x01\0\x18\0", 16);
+    b += std::string(16, '\x40');  // two rows of 6 bytes, padded to 8
+    b[2] = char(b.size());
+    return b;
+}
+
 TEST_F(SpriteTest, FailedStepsStopTheSpriteNotTheLoadAndWithoutAlphaMagentaIsKeyedOut) {
     const Uint32 row[] = {0xff00ff, 0xfffeff, 0xff80ff, 0xffffff, 0xfe00ff, 0xff00fe, 0x000000};
+    std::string twoBits = bmp(2, 2);
+    twoBits[28] = 2;  // a depth SDL has no palette for
     registry["absent.bmp"];  // a look-up of a name not present
     EXPECT_EQ(load({{"key.bmp", bmp(7, 1, [&](int x) { return row[x]; })}, {"key.txt", "1 0 0 7 1 0 0"},
                     {"noanim.bmp", bmp(2, 2)}, {"badalpha.bmp", bmp(2, 2)}, {"badalpha.smt", ""},
                     {"badalpha.txt", "1 0 0 2 2 0 0"}, {"broken.bmp", "BM but not a bitmap"}, {"ok.bmp", bmp(2, 2)},
-                    {"ok.smt", "\x01\x02\x03\x04"}, {"ok.txt", "1 0 0 2 2 0 0"}, {"notes.TXT", "x"}, {"BM", "x"}}),
+                    {"ok.smt", "\x01\x02\x03\x04"}, {"ok.txt", "1 0 0 2 2 0 0"}, {"notes.TXT", "x"}, {"BM", "x"},
+                    {"os2.bmp", coreBmp()}, {"os2.smt", "\x01\x02\x03\x04"}, {"os2.txt", "1 0 0 2 2 0 0"},
+                    {"odd.bmp", twoBits}, {"odd.txt", "1 0 0 2 2 0 0"}}),
               (Lines{"INFO: Sprite.load: Czyszczenie mapy", "FAIL: Sprite.clear: NULL (absent.bmp)",
                      "OK  : Sprite.load: Skasowano grafiki",
                      "FAIL: Sprite.loadAnim: Nie udalo sie wczytac informacji o animacjach (noanim.txt)",
@@ -103,8 +116,11 @@ TEST_F(SpriteTest, FailedStepsStopTheSpriteNotTheLoadAndWithoutAlphaMagentaIsKey
                      "FAIL: Sprite.loadAlpha: Niezgodne wielkosci obrazow (badalpha.smt)",
                      "FAIL: Sprite.load: Nie wczytano alfy",
                      "FAIL: Sprite.loadGfx: Nie udalo sie wczytac grafiki (broken.bmp)",
+                     "FAIL: Sprite.load: Nie wczytano grafiki",
+                     "FAIL: Sprite.loadGfx: Nie udalo sie wczytac grafiki (odd.bmp)",
                      "FAIL: Sprite.load: Nie wczytano grafiki", "OK  : Sprite.load: Grafiki wczytane"}));
-    ASSERT_EQ(registry.size(), 5u) << "each stays registered with what it got";
+    ASSERT_EQ(registry.size(), 7u) << "each stays registered with what it got";
+    EXPECT_EQ(animCount(registry["os2.bmp"].get()), 1);
     EXPECT_TRUE(rulesAgree(lastPack));
     EXPECT_TRUE(registry["badalpha.bmp"]->mask.empty() && !animCount(registry["badalpha.bmp"].get()));
     EXPECT_EQ(registry["ok.bmp"]->mask, std::vector<uint8_t>(4, 0));
@@ -131,6 +147,7 @@ TEST_F(SpriteTest, AnimationLinesCommentsAndLineEnds) {
     EXPECT_EQ(got, (std::vector<std::vector<int32_t>>{{1, 2, 3, 4, 5, 6, 7, 100, 0}, {1, 2, 3, 4, 5, 6, 7, 8, 0},
                                                       {1, 2, 3, 4, 5, 6, 7, 8, 9}, {2, 2, 3, 4, 5, 6, 7, 8, 9}, {0, 2, 3, 4, 5, 6, 7, 100, 0},
                                                       {-4, 5, 0, 7, 8, 9, 10, 100, 0}}));
+    EXPECT_TRUE(rulesAgree(lastPack));
     EXPECT_EQ(load({{"lone.bmp", bmp(2, 2)}}).back(), "OK  : Sprite.load: Grafiki wczytane") << "a pack of one entry";
     CaptureStdout quiet;
     Sprite::load(TEST_BUILD_DIR "/run/data/gfx.pkf", registry);
