@@ -19,6 +19,10 @@ namespace {
 
 const size_t relayMost = 65536;  // bytes held for one side before the other is read no more
 const uint64_t listenTag = 0;    // epoll data of the listening socket; a link's is its address
+// How long a client still sending when its answer has gone out is read (and
+// its bytes dropped), so that its kernel does not reset the connection before
+// it has read the answer.
+const auto lingerTime = std::chrono::seconds(2);
 
 // A refusal as the client receives it; the connection ends after it.
 std::string refusal(int status) {
@@ -57,6 +61,8 @@ struct Gate::Link {
     std::string answer;           // with `refused`: sent once the library has closed its end
     uint32_t watched[2] = {0, 0}; // epoll events registered for client and inner
     bool dead = false;
+    bool lingering = false;       // all answered and sent: the client's bytes are dropped until lingerEnd
+    std::chrono::steady_clock::time_point lingerEnd;
 
     // Takes bytes from the client: bodies pass as they come, heads once whole and clean.
     void feed(const char* data, size_t size) {
@@ -167,8 +173,16 @@ void Gate::loop(int epoll) {
     std::unordered_set<Link*> mine;
     std::vector<Link*> ended;
     epoll_event events[64];
+    auto swept = std::chrono::steady_clock::now();
     while (running_) {
         const int n = epoll_wait(epoll, events, 64, 100);
+        // A lingering client that keeps sending is cut at its time.
+        const auto now = std::chrono::steady_clock::now();
+        if (now - swept > std::chrono::milliseconds(100)) {
+            swept = now;
+            for (Link* link : mine)
+                if (link->lingering && now > link->lingerEnd) close(link), ended.push_back(link);
+        }
         for (int i = 0; i < n; i++) {
             if (events[i].data.u64 == listenTag) {
                 accept(epoll, &mine);
@@ -250,15 +264,17 @@ void Gate::close(Link* link) {
 
 bool Gate::pump(int epoll, Link* link) {
     char buf[16384];
-    while (!link->clientEof && !link->refused && link->up.size() < relayMost) {
+    while (!link->clientEof && (!link->refused || link->lingering) && link->up.size() < relayMost) {
         const ssize_t n = recv(link->client, buf, sizeof buf, 0);
+        if (n > 0 && link->lingering) continue;
         if (n > 0) link->feed(buf, static_cast<size_t>(n));
         else if (n == 0) link->clientEof = true;
         else if (errno == EAGAIN || errno == EWOULDBLOCK) break;
         else if (errno != EINTR) return false;
     }
     bool innerEnded = link->inner < 0;
-    if (!innerEnded && !flush(link->inner, link->up)) innerEnded = true;
+    // Refused when the library closed its end; its last answer may still wait to be read.
+    if (!innerEnded && !flush(link->inner, link->up)) link->up.clear();
     // The client's end, or its refused head, as the end of the stream: the
     // library answers what it has, then closes its end.
     if (!innerEnded && (link->clientEof || link->refused) && link->up.empty() && !link->innerShut) {
@@ -278,9 +294,16 @@ bool Gate::pump(int epoll, Link* link) {
         link->down += link->answer;  // after every answer the library gave
     }
     if (!flush(link->client, link->down)) return false;
-    if (link->inner < 0 && link->down.empty()) return false;
+    if (link->inner < 0 && link->down.empty()) {
+        if (link->clientEof || (link->lingering && std::chrono::steady_clock::now() > link->lingerEnd)) return false;
+        if (!link->lingering) {
+            shutdown(link->client, SHUT_WR);
+            link->lingering = true;
+            link->lingerEnd = std::chrono::steady_clock::now() + lingerTime;
+        }
+    }
     const uint32_t want[2] = {
-        (!link->clientEof && !link->refused && link->up.size() < relayMost ? EPOLLIN : 0u) |
+        (!link->clientEof && (!link->refused || link->lingering) && link->up.size() < relayMost ? EPOLLIN : 0u) |
             (link->down.empty() ? 0u : EPOLLOUT),
         (link->down.size() < relayMost ? EPOLLIN : 0u) | (link->up.empty() ? 0u : EPOLLOUT)};
     for (int side = 0; side < 2; side++) {
