@@ -56,7 +56,6 @@ struct Gate::Link {
     uint64_t body = 0;            // body bytes to pass before the next head
     std::string up, down;         // bytes for the library and for the client, not yet taken
     bool clientEof = false;       // the client sent all it will
-    bool innerShut = false;       // and the library was told so
     bool refused = false;         // a head refused: the client is read no more
     std::string answer;           // with `refused`: sent once the library has closed its end
     uint32_t watched[2] = {0, 0}; // epoll events registered for client and inner
@@ -277,10 +276,7 @@ bool Gate::pump(int epoll, Link* link) {
     if (!innerEnded && !flush(link->inner, link->up)) link->up.clear();
     // The client's end, or its refused head, as the end of the stream: the
     // library answers what it has, then closes its end.
-    if (!innerEnded && (link->clientEof || link->refused) && link->up.empty() && !link->innerShut) {
-        shutdown(link->inner, SHUT_WR);
-        link->innerShut = true;
-    }
+    if (!innerEnded && (link->clientEof || link->refused) && link->up.empty()) shutdown(link->inner, SHUT_WR);
     while (!innerEnded && link->down.size() < relayMost) {
         const ssize_t n = recv(link->inner, buf, sizeof buf, 0);
         if (n > 0) link->down.append(buf, static_cast<size_t>(n));

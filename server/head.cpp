@@ -93,7 +93,7 @@ HeadCheck checkHead(const std::string& head) {
             // "METHOD TARGET HTTP/1.x": what else the library would answer on its own.
             const std::string version = line.substr(line.rfind(' ') + 1);
             if (std::count(line.begin(), line.end(), ' ') != 2 || line.find("  ") != std::string::npos ||
-                line[0] == ' ' || (version != "HTTP/1.1" && version != "HTTP/1.0")) {
+                (version != "HTTP/1.1" && version != "HTTP/1.0")) {
                 h.reason = "malformed request line";
                 break;
             }

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "base/md5.h"
+#include "server/head.h"
 #include "server/limits.h"
 
 namespace {
@@ -70,9 +71,10 @@ std::string statusLine(int fd, const std::string& request) {
     return in.substr(0, in.find("\r\n"));
 }
 
-// Sends `request` and returns all that comes back until the server closes ("<open>" after 10 s).
+// Sends `request` and returns all that comes back until the server closes
+// ("<open>" after 4 s, within the default request timeout).
 std::string answersUntilClosed(int fd, const std::string& request) {
-    timeval tv{10, 0};
+    timeval tv{4, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     send(fd, request.data(), request.size(), MSG_NOSIGNAL);
     std::string in;
@@ -90,6 +92,15 @@ bool closedWithin(int fd, std::chrono::milliseconds wait) {
         if (n == 0 || (n < 0 && errno == ECONNRESET)) return true;
         if (std::chrono::steady_clock::now() >= end) return false;
     }
+}
+
+// How many of `fds` the server has closed, once `want` are or after 1 s. The
+// server's threads accept side by side, so which ones is not fixed.
+size_t closedOf(const std::vector<int>& fds, size_t want) {
+    size_t closed = 0;
+    for (int i = 0; i < 20 && closed < want; i++, std::this_thread::sleep_for(50ms))
+        closed = size_t(std::count_if(fds.begin(), fds.end(), [](int c) { return closedWithin(c, 0ms); }));
+    return closed;
 }
 
 class ScoreServer : public ::testing::Test {
@@ -236,7 +247,8 @@ TEST_F(ScoreServer, RefusedPostsStoreNothing) {
         "Content-Length : " + hiddenLen + "\r\n\r\n" + hidden, "Transfer-Encoding\t: chunked\r\n\r\n" + chunked + hidden,
         "X-A: a\rContent-Length: " + hiddenLen + "\r\n\r\n" + hidden, std::string("Content-Length: 0\0", 18) + hiddenLen + "\r\n\r\n" + hidden,
         "Content-Length: -1\r\n\r\n" + hidden, "Content-Length: 18446744073709551616\r\n\r\n" + hidden,
-        "Content-Length: +" + len + "\r\n\r\n" + kot, "Content-Length: " + len + "\nX-A: b\r\n\r\n" + kot};
+        "Content-Length: +" + len + "\r\n\r\n" + kot, "Content-Length: " + len + "\nX-A: b\r\n\r\n" + kot,
+        "X-A: \x01\r\nContent-Length: " + len + "\r\n\r\n" + kot};
     for (const std::string& framing : framings) {
         const int fd = connectFrom("127.0.0.1", port);
         const std::string got = answersUntilClosed(fd, "POST /bzykolot4.php HTTP/1.1\r\nHost: x\r\n" + framing);
@@ -300,16 +312,18 @@ TEST_F(ScoreServer, PostsPerAddressAreLimited) {
 // Control bytes in a method or path reach the log escaped, a long path cut:
 // no line forged, no terminal sequence passed on, a line's length bounded.
 TEST_F(ScoreServer, LogLinesCannotBeForged) {
-    const std::string lines[] = {"G\rET /x", "GET /a\rb", "GET /\x1b[2J\x1b]0;pwned\x07", "GET /" + std::string(9000, 'x')};
+    const std::string lines[] = {"G\rET /x HTTP/1.1", "GET /a\rb HTTP/1.1", "GET /\x1b[2J\x1b]0;pwned\x07 HTTP/1.1",
+                                 "GET /" + std::string(9000, 'x') + " HTTP/1.1", "GET /a b HTTP/1.1", "GET /v HTTP/2.0"};
     for (const std::string& line : lines) {
         const int fd = connectFrom("127.0.0.1", port);
-        EXPECT_EQ(statusLine(fd, line + " HTTP/1.1\r\nHost: x\r\n\r\n").substr(0, 11), "HTTP/1.1 40") << line.substr(0, 20);
+        EXPECT_EQ(statusLine(fd, line + "\r\nHost: x\r\n\r\n").substr(0, 11), "HTTP/1.1 40") << line.substr(0, 20);
         close(fd);
     }
     std::string text;
-    for (int i = 0; i < 100 && std::count(text.begin(), text.end(), '\n') < 5; i++, std::this_thread::sleep_for(20ms)) text = readFile(log);
+    for (int i = 0; i < 100 && std::count(text.begin(), text.end(), '\n') < 7; i++, std::this_thread::sleep_for(20ms)) text = readFile(log);
     EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) { return c == '\n' || (c >= ' ' && c <= '~'); })) << text;
-    for (const char* seen : {" G\\x0dET /x 400 ", " GET /a\\x0db 400 ", " GET /\\x1b[2J\\x1b]0;pwned\\x07 400 "})
+    for (const char* seen : {" G\\x0dET /x 400 ", " GET /a\\x0db 400 ", " GET /\\x1b[2J\\x1b]0;pwned\\x07 400 ",
+                             " GET /a 400 refused: malformed request line", " GET /v 400 refused: malformed request line"})
         EXPECT_NE(text.find(seen), std::string::npos) << seen << "\n" << text;
     EXPECT_NE(text.find(" /" + std::string(199, 'x') + "[cut] 404\n"), std::string::npos) << text;
 }
@@ -354,7 +368,7 @@ TEST_F(ScoreServer, OneIpv6NetworkIsOneClient) {
     ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
     char in[16] = {};
     EXPECT_EQ(std::string(in, std::max<ssize_t>(0, recv(fd, in, 15, 0))), "HTTP/1.1 200 OK");
-    EXPECT_EQ(std::count_if(flood.begin(), flood.end(), [](int c) { return closedWithin(c, 0ms); }), 8) << "32 held, the rest turned away";
+    EXPECT_EQ(closedOf(flood, 8), 8u) << "32 held, the rest turned away";
     EXPECT_NE(readFile(log).find(" fd00:1:0:1::5 POST /bzykolot4.php 200\n"), std::string::npos) << readFile(log);
     for (int c : flood) close(c);
     close(fd);
@@ -384,8 +398,7 @@ TEST_F(ScoreServer, SlowAndIdleClientsHoldOffNoPost) {
     EXPECT_FALSE(closedWithin(held[0], 0ms) || closedWithin(held[1000], 0ms)) << "held within the caps until the deadline";
     std::vector<int> same;
     for (int i = 0; i < 33; i++) same.push_back(connectFrom(net + "3.1", port));
-    EXPECT_TRUE(closedWithin(same.back(), 1s)) << "the 33rd from one address is turned away";
-    EXPECT_FALSE(closedWithin(same.front(), 0ms));
+    EXPECT_EQ(closedOf(same, 1), 1u) << "the 33rd from one address is turned away";
     EXPECT_EQ(std::count_if(held.begin(), held.end(), [](int c) { return closedWithin(c, 5s); }), 1200) << "cut at the deadline";
     for (int c : held) close(c);
     for (int c : same) close(c);
@@ -492,6 +505,15 @@ TEST_F(ScoreServer, PostgresConnectionLostAndRegained) {
     EXPECT_EQ(table(), "Kot 12 3600 Pies 7 1800");
     stop();
     pgRun(pg, "DROP DATABASE " + name + " WITH (FORCE)");
+}
+
+// A head's end found however its bytes arrive, one at a time included.
+TEST(RequestHead, EndFoundByteByByte) {
+    const std::string head = "GET / HTTP/1.1\r\nHost: x\r\n\r\n";
+    std::string data;
+    size_t from = 0, end = 0;
+    for (char c : head + "GET") end = end ? end : (data += c, headEnd(data, &from));
+    EXPECT_EQ(end, head.size());
 }
 
 // The address a post counts against, and its bucket on a made-up clock.
