@@ -23,7 +23,6 @@ std::string trimmed(const std::string& s) {
 // so a CR left inside one is bare.
 std::string lineFault(const std::string& line, bool requestLine) {
     for (unsigned char c : line) {
-        if (c == 0) return "NUL in the head";
         if (c == '\r') return "bare CR in the head";
         if (isControl(c) && (requestLine || c != '\t'))
             return requestLine ? "control byte in the request line" : "control byte in a header";
