@@ -1,6 +1,7 @@
 #include "server/limits.h"
 
 #include <arpa/inet.h>
+#include <netinet/in.h>
 
 #include <algorithm>
 #include <cmath>
@@ -12,17 +13,45 @@ std::string trim(const std::string& s) {
     return a == std::string::npos ? "" : s.substr(a, b - a + 1);
 }
 
-bool isAddress(const std::string& s) {
-    unsigned char buf[sizeof(in6_addr)];
-    return inet_pton(AF_INET, s.c_str(), buf) == 1 || inet_pton(AF_INET6, s.c_str(), buf) == 1;
-}
-
 }  // namespace
 
-std::string clientAddress(const std::string& peer, const std::string& forwardedFor) {
+std::string addressText(const sockaddr* sa) {
+    char text[INET6_ADDRSTRLEN] = "-";
+    if (sa->sa_family == AF_INET) {
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(sa)->sin_addr, text, sizeof text);
+    } else if (sa->sa_family == AF_INET6) {
+        const in6_addr& a = reinterpret_cast<const sockaddr_in6*>(sa)->sin6_addr;
+        if (IN6_IS_ADDR_V4MAPPED(&a))
+            inet_ntop(AF_INET, a.s6_addr + 12, text, sizeof text);
+        else
+            inet_ntop(AF_INET6, &a, text, sizeof text);
+    }
+    return text;
+}
+
+std::string clientAddress(const std::string& peer, const std::string& forwardedFor, std::string* why) {
+    if (forwardedFor.empty()) {
+        *why = "no X-Forwarded-For";
+        return peer;
+    }
+    if (std::count(forwardedFor.begin(), forwardedFor.end(), ',') >= 100) {
+        *why = "X-Forwarded-For ignored: over 100 entries";
+        return peer;
+    }
     size_t comma = forwardedFor.rfind(',');
     std::string last = trim(comma == std::string::npos ? forwardedFor : forwardedFor.substr(comma + 1));
-    return isAddress(last) ? last : peer;
+    sockaddr_in a4{};
+    sockaddr_in6 a6{};
+    if (inet_pton(AF_INET, last.c_str(), &a4.sin_addr) == 1) {
+        a4.sin_family = AF_INET;
+        return addressText(reinterpret_cast<sockaddr*>(&a4));
+    }
+    if (inet_pton(AF_INET6, last.c_str(), &a6.sin6_addr) == 1) {
+        a6.sin6_family = AF_INET6;
+        return addressText(reinterpret_cast<sockaddr*>(&a6));
+    }
+    *why = "X-Forwarded-For ignored: its last entry is not an address";
+    return peer;
 }
 
 std::string limitKey(const std::string& address) {

@@ -5,13 +5,21 @@
 #include <string>
 #include <unordered_map>
 
-// The client's address as text. Behind a reverse proxy it is the last address
-// in the last X-Forwarded-For header (the one the proxy itself added); a value
-// that is not an address falls back to the peer's.
-std::string clientAddress(const std::string& peer, const std::string& forwardedFor);
+struct sockaddr;
 
-// The key a client's posts count against: the address itself, but for IPv6
-// its /64 network, since one host commonly holds a whole /64.
+// A socket address as text; an IPv4-mapped IPv6 address as its IPv4 address.
+// "-" for another family.
+std::string addressText(const sockaddr* address);
+
+// The client's address as text. Behind a reverse proxy it is the last address
+// in the last X-Forwarded-For header (the one the proxy itself added), written
+// as addressText writes it. A header of more than 100 entries, or whose last
+// one is not an address, falls back to the peer's, and `*why` says so.
+std::string clientAddress(const std::string& peer, const std::string& forwardedFor, std::string* why);
+
+// The client an address (as addressText writes it) counts as, for posts and
+// for connections alike: the address itself, but for IPv6 its /64 network,
+// since one host commonly holds a whole /64.
 std::string limitKey(const std::string& address);
 
 // Posts per key: a burst of `burst`, then `perMinute` a minute. 0 a minute

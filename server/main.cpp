@@ -30,21 +30,22 @@ const char* const usage =
     "                           by this process alone (default scores.db); or a\n"
     "                           PostgreSQL database, postgresql://USER@HOST/DB,\n"
     "                           which several servers may share\n"
-    "  --post-rate N            posts one address may send a minute once its burst\n"
+    "  --post-rate N            posts one client may send a minute once its burst\n"
     "                           is spent (default 10; 0: no limit); more get 429\n"
-    "  --post-burst N           posts one address may send at once (default 10)\n"
+    "  --post-burst N           posts one client may send at once (default 10)\n"
     "  --behind-proxy           behind a reverse proxy: the client's address is the\n"
     "                           last one in X-Forwarded-For\n"
     "  --request-timeout SEC    seconds a client has to send a whole request, from\n"
     "                           connecting or from its previous answer; idle\n"
     "                           connections are closed after it too (default 5)\n"
     "  --max-connections N      open connections in all (default 4000)\n"
-    "  --max-per-address N      open connections from one address (default 32,\n"
+    "  --max-per-address N      open connections from one client (default 32,\n"
     "                           or none with --behind-proxy; 0: no cap)\n"
     "  --threads N              threads answering connections (default 2)\n"
     "  --help                   this text\n"
     "\n"
-    "Prints \"listening on ADDR:PORT\" once ready, then one line per request.\n";
+    "A client is an IPv4 address or an IPv6 /64 network. Prints \"listening on\n"
+    "ADDR:PORT\" once ready, then one line per request.\n";
 
 struct Options {
     WebOptions web;
@@ -131,19 +132,20 @@ int parseArgs(int argc, char** argv, Options* opt) {
     return 0;
 }
 
-// Every open connection is a descriptor: raise the soft limit as far as
-// allowed, and keep the connection cap under it.
+// Every open connection is three descriptors (the client's socket and the
+// pair relaying it): raise the soft limit as far as allowed, and keep the
+// connection cap under it.
 void fitDescriptorLimit(WebOptions* web) {
     rlimit lim;
     if (getrlimit(RLIMIT_NOFILE, &lim) != 0) return;
-    const rlim_t want = web->maxConnections + 64;
+    const rlim_t want = 3 * rlim_t{web->maxConnections} + 64;
     if (lim.rlim_cur < want) {
         lim.rlim_cur = lim.rlim_max == RLIM_INFINITY || lim.rlim_max > want ? want : lim.rlim_max;
         setrlimit(RLIMIT_NOFILE, &lim);
         getrlimit(RLIMIT_NOFILE, &lim);
     }
     if (lim.rlim_cur < want) {
-        web->maxConnections = lim.rlim_cur > 128 ? static_cast<unsigned>(lim.rlim_cur - 64) : 64;
+        web->maxConnections = lim.rlim_cur > 256 ? static_cast<unsigned>((lim.rlim_cur - 64) / 3) : 64;
         logLine("at most %u connections: the descriptor limit is %llu\n", web->maxConnections,
                 static_cast<unsigned long long>(lim.rlim_cur));
     }

@@ -8,7 +8,7 @@ pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET GLOBAL cpp-httplib)
 # Form checking, storage and the HTTP side, shared by the server, its tests and
 # the load tool.
 add_library(bzk_scores_server STATIC
-  form.cpp log.cpp limits.cpp store.cpp sqlitestore.cpp pgstore.cpp scorebook.cpp web.cpp)
+  form.cpp log.cpp limits.cpp head.cpp gate.cpp store.cpp sqlitestore.cpp pgstore.cpp scorebook.cpp web.cpp)
 target_link_libraries(bzk_scores_server PUBLIC bzk_base SQLite::SQLite3 PkgConfig::MHD PkgConfig::PQ
                       Threads::Threads)
 

@@ -1,14 +1,8 @@
 #include "server/web.h"
 
-#include <arpa/inet.h>
 #include <microhttpd.h>
-#include <netdb.h>
 #include <strings.h>
 #include <sys/socket.h>
-#include <unistd.h>
-
-#include <cstring>
-#include <ctime>
 
 #include "base/scorebound.h"
 #include "server/log.h"
@@ -32,6 +26,7 @@ struct Request {
     }
     WebServer::Conn* conn = nullptr;
     std::string method = "-", path = "-", client = "-";
+    std::string note;         // said after the status in the log line
     std::string body;
     bool begun = false;       // the headers have been seen
     bool whole = false;       // read whole: being answered, counted in inFlight_
@@ -42,54 +37,25 @@ struct Request {
     bool waiting = false;     // suspended until the book has stored the score
     std::atomic<int> stored{0};
     int status = 0;           // the answer queued
+    bool logged = false;      // its line is written (a post's, when the book answered)
 };
 
 std::string peerAddress(MHD_Connection* c) {
     const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
-    if (!info || !info->client_addr) return "-";
-    char text[INET6_ADDRSTRLEN] = "-";
-    const sockaddr* sa = info->client_addr;
-    if (sa->sa_family == AF_INET) {
-        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(sa)->sin_addr, text, sizeof text);
-    } else if (sa->sa_family == AF_INET6) {
-        const in6_addr& a = reinterpret_cast<const sockaddr_in6*>(sa)->sin6_addr;
-        if (IN6_IS_ADDR_V4MAPPED(&a))
-            inet_ntop(AF_INET, a.s6_addr + 12, text, sizeof text);
-        else
-            inet_ntop(AF_INET6, &a, text, sizeof text);
-    }
-    return text;
+    return info && info->client_addr ? addressText(info->client_addr) : "-";
 }
 
-// What the headers say about where the body ends.
-struct Framing {
-    std::string length;      // the one Content-Length, if every one agrees
-    bool conflict = false;   // Content-Lengths that differ, or one beside chunking
-    bool chunked = false;
+// The headers the answer depends on. The Gate has let through only heads
+// whose framing every reader agrees on: one Content-Length of digits at most.
+struct Headers {
+    std::string length;        // Content-Length, "" without one
     std::string forwardedFor;  // the last X-Forwarded-For header
 };
 
 MHD_Result readHeader(void* cls, MHD_ValueKind, const char* key, const char* value) {
-    Framing& f = *static_cast<Framing*>(cls);
-    if (strcasecmp(key, MHD_HTTP_HEADER_CONTENT_LENGTH) == 0) {
-        // "5, 5" repeats one length; "5, 6" or a second header with 6 does not.
-        std::string v = value ? value : "";
-        size_t start = 0;
-        for (;;) {
-            size_t comma = v.find(',', start);
-            std::string item = v.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-            item.erase(0, item.find_first_not_of(" \t"));
-            item.erase(item.find_last_not_of(" \t") + 1);
-            if (f.length.empty()) f.length = item;
-            else if (item != f.length) f.conflict = true;
-            if (comma == std::string::npos) break;
-            start = comma + 1;
-        }
-    } else if (strcasecmp(key, MHD_HTTP_HEADER_TRANSFER_ENCODING) == 0) {
-        f.chunked = true;
-    } else if (strcasecmp(key, "X-Forwarded-For") == 0) {
-        f.forwardedFor = value ? value : "";
-    }
+    Headers& h = *static_cast<Headers*>(cls);
+    if (strcasecmp(key, MHD_HTTP_HEADER_CONTENT_LENGTH) == 0) h.length = value;
+    else if (strcasecmp(key, "X-Forwarded-For") == 0) h.forwardedFor = value;
     return MHD_YES;
 }
 
@@ -171,13 +137,10 @@ struct WebCallbacks {
         r->method = method;
         const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
         r->conn = info ? static_cast<WebServer::Conn*>(info->socket_context) : nullptr;
-        Framing f;
+        Headers f;
         MHD_get_connection_values(c, MHD_HEADER_KIND, readHeader, &f);
         r->client = peerAddress(c);
-        if (self->options_.behindProxy) r->client = clientAddress(r->client, f.forwardedFor);
-        // Two lengths, or a length beside chunking, read differently by a proxy
-        // in front and by us: the classic way to smuggle a request through.
-        if (f.conflict || (f.chunked && !f.length.empty())) return answer(self, c, r, 400, "400\n", true);
+        if (self->options_.behindProxy) r->client = clientAddress(r->client, f.forwardedFor, &r->note);
 
         // Answers that need no body are still given once the request has been
         // read whole: queued earlier, the library would close the connection.
@@ -191,7 +154,7 @@ struct WebCallbacks {
             r->refuse(404, "404\n");
         } else if (m != MHD_HTTP_METHOD_POST) {
             r->refuse(405, "Tylko POST\n", MHD_HTTP_HEADER_ALLOW, "POST");
-        } else if (!f.length.empty() && (f.length.size() > 9 || std::stoul("0" + f.length) > maxBody)) {
+        } else if (!f.length.empty() && (f.length.size() > 9 || std::stoul(f.length) > maxBody)) {
             return answer(self, c, r, 413, "413\n", true);
         } else {
             double now = std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
@@ -219,6 +182,9 @@ struct WebCallbacks {
         MHD_suspend_connection(c);
         self->book_.post(v.score, [r, c](int status) {
             r->stored = status;
+            // Logged now: a client that left without reading its answer may
+            // never get one, and its stored score must still be traced.
+            logRequest(r, status);
             MHD_resume_connection(c);
         });
         return MHD_YES;
@@ -263,63 +229,47 @@ struct WebCallbacks {
             const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_HTTP_STATUS);
             if (info) status = static_cast<int>(info->http_status);
         }
-        if (status) logRequest(r, status);
+        if (!r->logged) logRequest(r, status);
         if (r->whole) self->inFlight_--;
         if (r->begun) setBusy(self, r, false);
         delete r;
     }
 
-    static void logRequest(const Request* r, int status) {
-        char stamp[32];
-        time_t now = time(nullptr);
-        struct tm tm;
-        gmtime_r(&now, &tm);
-        strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &tm);
-        logLine("%s %s %s %s %d\n", stamp, r->client.c_str(), r->method.c_str(), r->path.c_str(), status);
+    static void logRequest(Request* r, int status) {
+        ::logRequest(r->client, r->method, r->path, status, r->note);
+        r->logged = true;
     }
 };
 
 WebServer::WebServer(const WebOptions& options, ScoreBook& book)
-    : options_(options), book_(book), limiter_(options.postsPerMinute, options.postBurst) {}
+    : options_(options), book_(book), limiter_(options.postsPerMinute, options.postBurst),
+      gate_({options.threads, options.maxConnections, options.maxPerAddress},
+            [this](int fd, const sockaddr* address, socklen_t size) {
+                return MHD_add_connection(daemon_, fd, address, size) == MHD_YES;
+            }) {}
 
 bool WebServer::start(std::string* error) {
-    addrinfo hints{};  // any family
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
-    addrinfo* found = nullptr;
-    const std::string service = std::to_string(options_.port);
-    if (int rc = getaddrinfo(options_.host.c_str(), service.c_str(), &hints, &found)) {
-        *error = gai_strerror(rc);
-        return false;
-    }
-    sockaddr_storage addr{};
-    std::memcpy(&addr, found->ai_addr, found->ai_addrlen);
-    freeaddrinfo(found);
-    // An IPv6 address takes IPv4 clients too, as Linux sockets do by default.
-    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME |
-                     (addr.ss_family == AF_INET6 ? MHD_USE_DUAL_STACK : 0);
+    // Connections come only from the Gate, over socket pairs.
+    const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME |
+                           MHD_USE_NO_LISTEN_SOCKET | MHD_USE_ITC;
     daemon_ = MHD_start_daemon(
-        flags, static_cast<uint16_t>(options_.port), nullptr, nullptr, &WebCallbacks::onRequest, this,
-        MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&addr),
+        flags, 0, nullptr, nullptr, &WebCallbacks::onRequest, this,
         MHD_OPTION_THREAD_POOL_SIZE, options_.threads,
         MHD_OPTION_CONNECTION_LIMIT, options_.maxConnections,
-        MHD_OPTION_PER_IP_CONNECTION_LIMIT, options_.maxPerAddress,
         // Silence while an answer is written. The reaper below bounds the
         // request, to the millisecond; the library counts whole seconds and
         // may cut up to one early, so it is given more.
         MHD_OPTION_CONNECTION_TIMEOUT, options_.requestTimeout + 2,
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<size_t>(16384),
-        MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u,
         MHD_OPTION_URI_LOG_CALLBACK, &WebCallbacks::onUri, this,
         MHD_OPTION_NOTIFY_CONNECTION, &WebCallbacks::onConnection, this,
         MHD_OPTION_NOTIFY_COMPLETED, &WebCallbacks::onCompleted, this,
         MHD_OPTION_END);
     if (!daemon_) {
-        *error = std::string("cannot listen: ") + std::strerror(errno);
+        *error = "cannot start libmicrohttpd";
         return false;
     }
-    const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);
-    port_ = info ? info->port : options_.port;
+    if (!gate_.start(options_.host, options_.port, error)) return false;
     reaping_ = true;
     reaper_ = std::thread(&WebServer::reapLoop, this);
     return true;
@@ -346,7 +296,7 @@ void WebServer::reapLoop() {
 
 void WebServer::stop() {
     if (!daemon_) return;
-    listenFd_ = MHD_quiesce_daemon(daemon_);
+    gate_.quiesce();
     book_.stop();
     for (int i = 0; i < 200 && inFlight_ > 0; i++)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -354,5 +304,6 @@ void WebServer::stop() {
     if (reaper_.joinable()) reaper_.join();
     MHD_stop_daemon(daemon_);
     daemon_ = nullptr;
-    if (listenFd_ >= 0) close(listenFd_);
+    // The library's ends are closed: the Gate passes on the last answers.
+    gate_.stop(1000);
 }

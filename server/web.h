@@ -1,9 +1,10 @@
-// The HTTP side of the score server, on libmicrohttpd: a few threads each
+// The HTTP side of the score server, on libmicrohttpd behind the Gate (which
+// accepts the connections and checks each request head first): threads each
 // watching many connections with epoll, so a slow or idle client holds a
 // socket, never a worker. The routes:
 //   POST /bzykolot4.php       store a signed score
 //   GET|POST /bzykolot4.wtf   the table
-// and one log line per answer: "TIME ADDRESS METHOD PATH STATUS".
+// and one log line per request: "TIME ADDRESS METHOD PATH STATUS[ NOTE]".
 #pragma once
 #include <atomic>
 #include <chrono>
@@ -12,6 +13,7 @@
 #include <thread>
 #include <unordered_set>
 
+#include "server/gate.h"
 #include "server/limits.h"
 #include "server/scorebook.h"
 
@@ -23,7 +25,7 @@ struct WebOptions {
     int port = 8642;               // 0 picks a free one
     unsigned threads = 2;          // threads answering connections
     unsigned maxConnections = 4000;
-    unsigned maxPerAddress = 32;   // 0: no cap
+    unsigned maxPerAddress = 32;   // per client: an IPv4 address or an IPv6 /64; 0: no cap
     unsigned requestTimeout = 5;   // seconds to send a whole request
     unsigned postsPerMinute = 10;  // after the burst; 0: no limit
     unsigned postBurst = 10;
@@ -39,7 +41,7 @@ public:
 
     // Listens and serves on its own threads; false with the reason.
     bool start(std::string* error);
-    int port() const { return port_; }
+    int port() const { return gate_.port(); }
     // Takes no new connection, answers the requests in hand (stopping the
     // book, so its queued posts are committed first), then closes everything.
     void stop();
@@ -59,9 +61,8 @@ private:
     WebOptions options_;
     ScoreBook& book_;
     PostLimiter limiter_;
+    Gate gate_;
     MHD_Daemon* daemon_ = nullptr;
-    int port_ = 0;
-    int listenFd_ = -1;
     std::atomic<int> inFlight_{0};  // requests read whole and not yet answered
     std::mutex connMutex_;          // guards conns_ and every Conn in it
     std::unordered_set<Conn*> conns_;
