@@ -6,11 +6,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <fstream>
 #include <set>
+#include <sstream>
 #include <vector>
 
 #include "game/game.h"
 #include "game/input.h"
+#include "game/transfer.h"
 #include "world/mucha.h"
 #include "world/objects.h"
 #include "world/round.h"
@@ -60,7 +63,64 @@ bool parseName(const std::string& name, Kept& k) {
     return true;
 }
 
+std::vector<std::string> unsentList() {
+    std::vector<std::string> paths;
+    std::ifstream in(kUnsentList);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) paths.push_back(line);
+    return paths;
+}
+
+void writeUnsent(const std::vector<std::string>& paths) {
+    std::string text;
+    for (const std::string& p : paths) text += p + "\n";
+    if (paths.empty() ? (remove(kUnsentList), true) : writeFile(kUnsentList, text)) return;
+    printf("FAIL: Replay: Nie udalo sie zapisac listy %s\n", kUnsentList);
+}
+
+// The first line of a refusal, as the panel can show it: printable ASCII, at most 60 bytes.
+std::string reasonOf(const std::string& body) {
+    std::string line = body.substr(0, std::min(body.find('\n'), size_t(60)));
+    for (char& c : line)
+        if (c < ' ' || c > '~') c = '?';
+    return line.empty() ? "?" : line;
+}
+
 }  // namespace
+
+std::string sendRecordings(const std::string& nick) {
+    nameRecording(nick);
+    std::vector<std::string> waiting = unsentList();
+    if (!finished.frames.empty() && std::find(waiting.begin(), waiting.end(), finishedPath) == waiting.end())
+        waiting.push_back(finishedPath);
+    std::string line;
+    std::vector<std::string> still;
+    bool reachable = true;
+    for (const std::string& path : waiting) {
+        std::ifstream file(path, std::ios::binary);
+        std::ostringstream bytes;
+        bytes << file.rdbuf();
+        if (!file) continue;  // removed meanwhile: nothing to send
+        const Answer a = reachable ? uploadRecording(bytes.str()) : Answer();
+        // An unreachable server keeps this one and every one after it for the next score.
+        if (!a.done || a.status >= 500) {
+            reachable = false;
+            still.push_back(path);
+        }
+        if (path != finishedPath) continue;
+        if (a.status == 404) {
+            line.clear();
+        } else if (!reachable) {
+            line = "Nagranie czeka na wyslanie.";
+        } else if (a.status >= 200 && a.status < 300) {
+            line = "Nagranie wyslane: wynik trafi do tabeli po sprawdzeniu.";
+        } else {
+            line = "Nagranie odrzucone: " + reasonOf(a.body);
+        }
+    }
+    if (still != unsentList()) writeUnsent(still);
+    return line;
+}
 
 void beginRecording(uint32_t seed) {
     current = Replay();
@@ -128,6 +188,7 @@ void pruneRecordings(const std::string& dir) {
         closedir(d);
     }
     std::set<std::string> keep;
+    for (const std::string& path : unsentList()) keep.insert(path.substr(path.rfind('/') + 1));
     auto keepFirst = [&](auto better) {
         std::sort(all.begin(), all.end(), better);
         for (size_t i = 0; i < all.size() && i < size_t(kKeepBest); ++i) keep.insert(all[i].name);

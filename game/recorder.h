@@ -8,8 +8,10 @@
 
 #include "base/replay.h"
 
-// Where recordings are written, beside log.txt.
+// Where recordings are written, beside log.txt, and the list of those the
+// score server has not taken yet (a path a line, oldest first).
 constexpr const char* kReplayDir = "replays";
+constexpr const char* kUnsentList = "replays/unsent.txt";
 // How many recordings the folder keeps: the newest, and the best by each score.
 constexpr int32_t kKeepNewest = 100, kKeepBest = 10;
 
@@ -25,6 +27,12 @@ void roundLost();
 void discardRecording();
 // The score was sent under `nick`: the last recording is written again with it.
 void nameRecording(const std::string& nick);
+// After the score was sent under `nick`: the round's recording goes to the
+// score server ("/replays"), after any left from rounds whose server could
+// not be reached. Returns the panel's line for it: listed once checked,
+// refused with the server's reason, or kept to be sent again with the next
+// score; "" when the server takes no recordings (404) or there is none.
+std::string sendRecordings(const std::string& nick);
 // The last finished recording (empty frames when none), and its file.
 const Replay& lastRecording();
 const std::string& lastRecordingPath();
@@ -32,6 +40,7 @@ const std::string& lastRecordingPath();
 // The file name of a recording: when it was played (local time) and its
 // score, so a listing sorts by date: "20261207-091530-f123-t4567.bzr".
 std::string recordingName(const Replay& r);
-// Removes from `dir` every recording but the kKeepNewest newest and the
-// kKeepBest best by flies and by time (read from the names).
+// Removes from `dir` every recording but the kKeepNewest newest, the
+// kKeepBest best by flies and by time (read from the names) and those not
+// sent yet.
 void pruneRecordings(const std::string& dir);

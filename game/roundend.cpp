@@ -15,6 +15,12 @@
 #include "world/mucha.h"
 
 RoundEndState roundEndState = EndNick;
+std::string uploadLine;
+int32_t shownFrames = 0;
+
+namespace {
+int32_t shownKey = -1;  // a key whose press was in `event` when EndShown began; -1 none
+}
 std::string nick;
 int32_t lastKey = 0;
 
@@ -78,13 +84,25 @@ void roundEndFrame() {
         break;
     case EndPost:
         roundEndState = postScore(kills, nick, roundTicks) ? EndSent : EndFailed;
+        // The score is in: its round's recording follows, as its proof.
+        if (roundEndState == EndSent) uploadLine = sendRecordings(nick);
         break;
     case EndSent:
-        nameRecording(nick);
         resetKills();
         roundTicks = 0;
-        endMessage("Wyslano.");
-        startScores();
+        endMessage(uploadLine.empty() ? "Wyslano." : "Wyslano.\n" + uploadLine);
+        // A line about the recording stays long enough to be read.
+        if (uploadLine.empty()) {
+            startScores();
+        } else {
+            roundEndState = EndShown;
+            shownFrames = 0;
+            shownKey = frameInput.keyDown ? frameInput.key : -1;  // the Enter that sent it is no new press
+        }
+        break;
+    case EndShown:
+        if (!frameInput.keyDown) shownKey = -1;
+        if (++shownFrames >= kShownFrames || (frameInput.keyDown && frameInput.key != shownKey)) startScores();
         break;
     case EndFailed:
         endMessage("Nie udalo sie wyslac. Wyslac ponownie? (Enter/Escape)");

@@ -10,12 +10,18 @@ enum RoundEndState : int32_t {
     EndPost = 2,     // the post, blocking this frame
     EndSent = 3,     // counters cleared, on to the score screen
     EndFailed = 4,   // asks to send again (Enter) or give up (Escape)
+    EndShown = 5,    // what became of the recording, on the panel a while, then the score screen
 };
+
+// Frames EndShown keeps the panel before the score screen (any key cuts it short).
+constexpr int32_t kShownFrames = 190;
 
 // ---- Round end ------------------------------------------------------------------
 extern RoundEndState roundEndState;  // from EndNick each time the screen begins
 extern std::string nick;             // kNickMax characters at most; kept from round to round
 extern int32_t lastKey;              // key of the last key press handled; 0 after other events
+extern std::string uploadLine;       // the panel's line about the round's recording; "" for none
+extern int32_t shownFrames;          // frames EndShown has shown it
 
 void roundEndFrame();  // StateRoundEnd's block
 // The round is lost: StateRoundEnd from EndNick.

@@ -42,7 +42,60 @@ bool transfer(const char* path, const char* body) {
     return curl_easy_perform(curl) == CURLE_OK;
 }
 
+// Keeps the body in the Answer, up to the cap; more aborts the transfer.
+size_t keepBody(char* data, size_t size, size_t count, void* user) {
+    std::string& body = static_cast<Answer*>(user)->body;
+    const size_t n = size * count;
+    if (n > maxResponseBytes - body.size()) return 0;
+    body.append(data, n);
+    return n;
+}
+
+// Runs one transfer of `handle` to `url` into an Answer: a POST of `bytes`
+// (application/octet-stream) or, with none, a GET.
+Answer exchange(CURL* handle, const std::string& url, const std::string* bytes) {
+    Answer a;
+    if (!handle) return a.error = "no HTTP handle", a;
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, keepBody);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &a);
+    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, connectTimeoutSeconds);
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT, transferTimeoutSeconds);
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_slist* headers = nullptr;
+    if (bytes) {
+        headers = curl_slist_append(headers, "Content-Type: application/octet-stream");
+        curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
+        curl_easy_setopt(handle, CURLOPT_POSTFIELDS, bytes->data());
+        curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE, static_cast<long>(bytes->size()));
+    } else {
+        curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
+    }
+    const CURLcode rc = curl_easy_perform(handle);
+    a.done = rc == CURLE_OK;
+    if (a.done)
+        curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &a.status);
+    else
+        a.error = curl_easy_strerror(rc);
+    // The handle goes on to the score's transfers: they set what they need,
+    // and must not inherit these.
+    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, nullptr);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, nullptr);
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE, -1L);
+    curl_slist_free_all(headers);
+    return a;
+}
+
 }  // namespace
+
+Answer uploadRecording(const std::string& bytes) { return exchange(curl, std::string(scoreServer) + "/replays", &bytes); }
+
+Answer fetchUrl(const std::string& url) {
+    CURL* handle = curl_easy_init();
+    Answer a = exchange(handle, url, nullptr);
+    if (handle) curl_easy_cleanup(handle);
+    return a;
+}
 
 bool postScore(int32_t flies, const std::string& nick, int32_t ticks) {
     postBody = scoreBody(flies, nick, ticks);

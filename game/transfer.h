@@ -1,5 +1,6 @@
-// The two HTTP transfers with the score server: the signed score's post and
-// the table's download, both into "dl.txt".
+// The HTTP transfers with the score server: the signed score's post and the
+// table's download, both into "dl.txt"; a round's recording uploaded, and a
+// recording fetched to watch, both in memory.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -24,3 +25,17 @@ bool downloadTable();  // fetches the table into "dl.txt"; true on success
 size_t writeResponse(char* data, size_t size, size_t count, void* user);
 // Forgets the previous transfer's pieces; called before each transfer.
 void beginResponse();
+
+// What a transfer kept in memory brought back.
+struct Answer {
+    bool done = false;  // the transfer completed (an HTTP answer came)
+    long status = 0;    // its HTTP status
+    std::string body;   // at most maxResponseBytes of its body
+    std::string error;  // libcurl's reason when not done
+};
+
+// Posts a recording's bytes to "/replays" on the score server (the run's handle).
+Answer uploadRecording(const std::string& bytes);
+// Fetches `url` with a handle of its own (before start-up, for --watch URL),
+// with the same time limits and cap as the table's download.
+Answer fetchUrl(const std::string& url);

@@ -12,6 +12,7 @@
 #include "game/input.h"
 #include "game/panel.h"
 #include "game/round.h"
+#include "game/transfer.h"
 #include "media/dirty.h"
 #include "media/events.h"
 #include "world/mucha.h"
@@ -81,13 +82,26 @@ void watchEndFrame() {
     if (++endFrames >= kEndFrames) running = false;
 }
 
+// The recording's bytes from a file, or from a score server's URL; false with the reason.
+static bool fetchRecording(const std::string& where, std::string& bytes, std::string& reason) {
+    if (where.rfind("http://", 0) == 0 || where.rfind("https://", 0) == 0) {
+        const Answer a = fetchUrl(where);
+        bytes = a.body;
+        if (!a.done) return reason = a.error, false;
+        if (a.status != 200) return reason = "the server answered " + std::to_string(a.status), false;
+        return true;
+    }
+    std::ifstream in(where, std::ios::binary);
+    std::ostringstream s;
+    if (in) s << in.rdbuf();
+    bytes = s.str();
+    return in ? true : (reason = "cannot be read", false);
+}
+
 int watchMain(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream bytes;
-    if (in) bytes << in.rdbuf();
+    std::string bytes, reason;
     Replay r;
-    std::string reason = "cannot be read";
-    if (!in || !decodeReplay(bytes.str(), r, &reason)) {
+    if (!fetchRecording(file, bytes, reason) || !decodeReplay(bytes, r, &reason)) {
         fprintf(stderr, "bzykolot2: %s: %s\n", file.c_str(), reason.c_str());
         return 2;
     }

@@ -7,7 +7,8 @@
 
 // Whether this run watches a recording.
 bool watching();
-// The run of "bzykolot2 --watch FILE": the recording read, the window opened
+// The run of "bzykolot2 --watch FILE" (or a URL, fetched from a score
+// server with the table's limits): the recording read, the window opened
 // at its size, the round played as recorded, its score shown; 0 when it ends
 // or Escape ends it, 2 (and a line on standard error) for a recording that
 // cannot be read or was made with other game data, or start-up's exit code.

@@ -1,9 +1,16 @@
-// Nick entry, the response file, the table text and its panel. (The screens'
-// flow with a real server is the round's end-to-end road.)
+// Nick entry, the response file, the table text and its panel, and the
+// round's recording sent after its score to a server on loopback. (The
+// screens' flow with the real server is the round's end-to-end road.)
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <httplib.h>
+
+#include <thread>
+
+#include "game/frame.h"
 #include "game/panel.h"
+#include "game/recorder.h"
 #include "game/roundend.h"
 #include "game/scorescreen.h"
 #include "game/transfer.h"
@@ -65,6 +72,58 @@ TEST_F(Game, TableShowsTenRowsOfPrintableNicksWithTheTimeInWholeSeconds) {
     panelText = Text(300, 200, plainSprite(96, 8, 8), "", 448, 12, 0), scoreMessage = "Pobrano.", blank(), resetDirty(), drawScorePanel();
     EXPECT_TRUE(panelText.text == "Pobrano." && shown(34, 62) == std::make_pair(0, 0) && shown(33, 62).first == -1 &&  // 5 px around the text
                 shown(34, 61).first == -1 && marked(295, 195, 345, 266));
+}
+
+// A score server on loopback: takes every score, answers recordings with `status` and `reason`.
+struct FakeServer {
+    FakeServer() {
+        http.Post("/bzykolot4.php", [](const httplib::Request&, httplib::Response& res) { res.set_content("Zapisano", "text/plain"); });
+        http.Post("/replays", [this](const httplib::Request& req, httplib::Response& res) {
+            got.push_back(req.body), res.status = status, res.set_content(reason, "text/plain");
+        });
+        port = http.bind_to_any_port("127.0.0.1"), thread = std::thread([this] { http.listen_after_bind(); });
+        url = "http://127.0.0.1:" + std::to_string(port), scoreServer = url.c_str();  // bound and listening
+    }
+    ~FakeServer() { http.stop(), thread.join(); }
+    httplib::Server http;
+    std::thread thread;
+    int port = 0, status = 202;
+    std::string url, reason = "queued";
+    std::vector<std::string> got;  // the recordings it was sent
+};
+
+// A lost round recorded, then its score sent as "Kot"; returns the panel's text after the send.
+std::string sendRound() {
+    startRound(), kills = 3, roundTicks = 98;
+    for (int f = 0; f < 100; ++f) (f == 99 ? roundLost() : void()), recordStep();
+    gameState = StateRoundEnd, roundEndState = EndPost, nick = "Kot", frameInput = FrameInput();
+    roundEndFrame(), roundEndFrame();
+    return panelText.text;
+}
+
+TEST_F(Game, RecordingFollowsItsScoreAndTheServersAnswerShowsOnThePanel) {
+    gfxDigest = "00112233445566778899aabbccddeeff", panelText = Text(0, 0, plainSprite(96, 8, 8), "", 448, 12, 0);
+    if (!curl) curl = curl_easy_init();
+    FakeServer server;
+    EXPECT_EQ(sendRound(), "Pokonanych much: 0\nPrzetrwano: 0s\n\nWyslano.\nNagranie wyslane: wynik trafi do tabeli po sprawdzeniu.");
+    ASSERT_EQ(server.got.size(), 1u);
+    EXPECT_EQ(server.got[0], testutil::readFile(lastRecordingPath())) << "the file, with its nick";
+    Replay r;
+    EXPECT_TRUE(decodeReplay(server.got[0], r, nullptr) && r.nick == "Kot" && r.flies == 3 && r.time == 98);
+    for (int f = 0; f < kShownFrames; ++f) roundEndFrame();
+    EXPECT_EQ(gameState, StateScores) << "the line is read, then the table";
+    server.status = 422, server.reason = "unknown game data\nmore";
+    EXPECT_NE(sendRound().find("\nNagranie odrzucone: unknown game data"), std::string::npos);
+    server.status = 404;
+    EXPECT_TRUE(sendRound().find("Nagranie") == std::string::npos && gameState == StateScores) << "an older server: as before";
+    server.status = 503;  // the score taken, the recording not
+    EXPECT_NE(sendRound().find("\nNagranie czeka na wyslanie."), std::string::npos);
+    const std::string waiting = lastRecordingPath();
+    EXPECT_EQ(testutil::readFile("replays/unsent.txt"), waiting + "\n");
+    server.status = 202, server.got.clear(), sendRound();
+    EXPECT_TRUE(server.got.size() == 2 && server.got[0] == testutil::readFile(waiting) && !std::ifstream("replays/unsent.txt"))
+        << "the one that waited goes first, then none waits";
+    scoreServer = SCORE_SERVER;
 }
 
 }  // namespace
