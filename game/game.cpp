@@ -11,6 +11,7 @@
 #include "game/cursor.h"
 #include "game/frame.h"
 #include "game/menu.h"
+#include "game/options.h"
 #include "game/panel.h"
 #include "game/recorder.h"
 #include "game/render.h"
@@ -144,20 +145,34 @@ void shutdownGame() {
     printf("INFO: Stop\n");
 }
 
+void tellFatal(int exitCode) {
+    const char* words = exitCode == 100   ? "cannot open the game's window"
+                        : exitCode == 101 ? "the game's pictures are missing or damaged (data/gfx.pkf)"
+                        : exitCode == 200 ? "the network library (libcurl) cannot start"
+                                          : "not enough memory";
+    fprintf(stderr, "bzykolot2: %s%s%s; log.txt says more\n", words, exitCode == 100 ? ": " : "",
+            exitCode == 100 ? SDL_GetError() : "");
+}
+
 void abortGame(int exitCode) {
+    tellFatal(exitCode);
     SDL_CloseAudio();
     exit(exitCode);
 }
 
-int gameMain() {
+int gameMain(const std::string& serverOption) {
     // Without a log the game still runs; only the messages are lost.
     if (!freopen("log.txt", "w", stdout)) perror("log.txt");
     printf("\nINFO: Start\nINFO: Build: %s %s\n", __DATE__, __TIME__);
+    chooseServer(serverOption);
     srand(static_cast<unsigned>(time(nullptr)));
     setbuf(stdout, nullptr);
 
     const int failure = startGame();
-    if (failure) return failure;
+    if (failure) {
+        tellFatal(failure);
+        return failure;
+    }
 
     do {
         runFrame();

@@ -39,8 +39,12 @@ int startGame(const StartOptions& options = StartOptions());
 void shutdownGame();
 // The world's playfield takes the screen's size (after every new window).
 void fitField();
-// The log, start-up, the loop and shutdown; returns the process exit code.
-int gameMain();
+// The log, the score server chosen (--server's value, or ""), start-up, the
+// loop and shutdown; returns the process exit code.
+int gameMain(const std::string& serverOption = "");
+// Says on standard error, in plain words, why the game ends with `exitCode`
+// (100, 101, 102, 200, 202): a start from the desktop's menu shows it.
+void tellFatal(int exitCode);
 // Ends the process from inside a frame with `exitCode`. The mixer's thread is
 // stopped first: static destructors free the sounds it plays.
 [[noreturn]] void abortGame(int exitCode);

@@ -1,18 +1,11 @@
-// Entry point: the game, or with --watch FILE a recording played in its window.
-#include <cstdio>
-#include <cstring>
-
+// Entry point: the game, or with --watch a recording played in its window.
 #include "game/game.h"
+#include "game/options.h"
 #include "game/watch.h"
 
-static int usage(FILE* to, int code) {
-    fprintf(to, "usage: bzykolot2 [--watch FILE]\n");
-    return code;
-}
-
 int main(int argc, char** argv) {
-    if (argc == 1) return gameMain();
-    if (argc == 3 && strcmp(argv[1], "--watch") == 0) return watchMain(argv[2]);
-    if (argc == 2 && strcmp(argv[1], "--help") == 0) return usage(stdout, 0);
-    return usage(stderr, 2);
+    Options o;
+    const int code = parseOptions(argc, argv, o);
+    if (code >= 0) return code;
+    return o.watch.empty() ? gameMain(o.server) : watchMain(o.watch, o.server);
 }

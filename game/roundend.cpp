@@ -29,9 +29,9 @@ namespace {
 bool shiftHeld() { return frameInput.held(KeyLeftShift) || frameInput.held(KeyRightShift); }
 
 void endMessage(const std::string& tail) {
-    char text[128];
-    snprintf(text, sizeof text, "Pokonanych much: %d\nPrzetrwano: %ds\n\n%s", kills, roundTicks / 60, tail.c_str());
-    scoreMessage = text;
+    char head[64];
+    snprintf(head, sizeof head, "Pokonanych much: %d\nPrzetrwano: %ds\n\n", kills, roundTicks / 60);
+    scoreMessage = head + tail;
 }
 
 // The character a key press types into the nick, or 0. Shift makes capitals
@@ -105,7 +105,7 @@ void roundEndFrame() {
         if (++shownFrames >= kShownFrames || (frameInput.keyDown && frameInput.key != shownKey)) startScores();
         break;
     case EndFailed:
-        endMessage("Nie udalo sie wyslac. Wyslac ponownie? (Enter/Escape)");
+        endMessage("Nie udalo sie wyslac. Wyslac ponownie? (Enter/Escape)\n" + transferReason);
         if (frameInput.held(KeyReturn)) roundEndState = EndSending;
         break;
     default:

@@ -84,7 +84,7 @@ void scoresFrame() {
         scoresState = ScoresLoad;
         break;
     case ScoresFailed:
-        scoreMessage = "Nie udalo sie pobrac wynikow.";
+        scoreMessage = "Nie udalo sie pobrac wynikow.\n" + transferReason;
         break;
     case ScoresLoad:
         hiscores.load(responseFile);

@@ -1,6 +1,7 @@
 // The HTTP transfers; each blocks the frame that makes it.
 #include "game/transfer.h"
 
+#include <chrono>
 #include <cstdio>
 
 #include "base/signature.h"
@@ -9,6 +10,22 @@ CURL* curl = nullptr;
 const char* scoreServer = SCORE_SERVER;
 bool responseStarted = false;
 size_t responseBytes = 0;
+std::string transferReason;
+
+std::string reasonFor(CURLcode rc, long status) {
+    char text[64];
+    switch (rc) {
+    case CURLE_OK:
+        snprintf(text, sizeof text, "odmowa: %ld", status);
+        return text;
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return "nie ma takiego serwera";
+    case CURLE_WRITE_ERROR:
+        return "nie da sie zapisac odpowiedzi";
+    default:
+        return "serwer nie odpowiada";
+    }
+}
 
 namespace {
 
@@ -21,10 +38,33 @@ constexpr long transferTimeoutSeconds = 10;
 // keeps pointing at it afterwards.
 std::string postBody;
 
+// Times a transfer and tells the log and the screens how it went: one line
+// with the method, URL, HTTP status or libcurl's error and the time, and
+// transferReason. A transfer that completed with a status of 400 or more failed.
+class Logged {
+public:
+    Logged(const char* method, const std::string& url) : method_(method), url_(url) {}
+    bool finish(CURLcode rc, long status) {
+        const long ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count();
+        const bool ok = rc == CURLE_OK && status < 400;
+        const std::string what = rc != CURLE_OK ? curl_easy_strerror(rc) : std::to_string(status);
+        printf("%s: Polaczenie: %s %s: %s (%ld ms)\n", ok ? "INFO" : "FAIL", method_, url_.c_str(), what.c_str(), ms);
+        transferReason = ok ? "" : reasonFor(rc, status);
+        return ok;
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    const char* method_;
+    std::string url_;
+    Clock::time_point start_ = Clock::now();
+};
+
 // Runs one transfer to base URL + path: a POST of `body`, or a GET when body is null.
 bool transfer(const char* path, const char* body) {
     if (!curl) return false;
     std::string url = std::string(scoreServer) + path;
+    Logged log(body ? "POST" : "GET", url);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeResponse);
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, connectTimeoutSeconds);
@@ -39,7 +79,10 @@ bool transfer(const char* path, const char* body) {
         curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
     }
     beginResponse();
-    return curl_easy_perform(curl) == CURLE_OK;
+    const CURLcode rc = curl_easy_perform(curl);
+    long status = 0;
+    if (rc == CURLE_OK) curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    return log.finish(rc, status);
 }
 
 // Keeps the body in the Answer, up to the cap; more aborts the transfer.
@@ -56,6 +99,7 @@ size_t keepBody(char* data, size_t size, size_t count, void* user) {
 Answer exchange(CURL* handle, const std::string& url, const std::string* bytes) {
     Answer a;
     if (!handle) return a.error = "no HTTP handle", a;
+    Logged log(bytes ? "POST" : "GET", url);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, keepBody);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &a);
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
@@ -77,6 +121,7 @@ Answer exchange(CURL* handle, const std::string& url, const std::string* bytes) 
         curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &a.status);
     else
         a.error = curl_easy_strerror(rc);
+    log.finish(rc, a.status);
     // The handle goes on to the score's transfers: they set what they need,
     // and must not inherit these.
     curl_easy_setopt(handle, CURLOPT_HTTPHEADER, nullptr);

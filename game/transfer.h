@@ -12,13 +12,18 @@ extern CURL* curl;               // the one HTTP handle of the run, from start-u
 extern const char* scoreServer;  // base URL ("http://host:port"); SCORE_SERVER at build time
 extern bool responseStarted;     // writeResponse has written a piece of this transfer
 extern size_t responseBytes;     // body bytes written by this transfer so far
+extern std::string transferReason;  // why the last transfer failed, a few words for the screens; "" after one that did not
 constexpr size_t maxResponseBytes = 1 << 20;  // a larger body aborts the transfer
 constexpr const char* responseFile = "dl.txt";
 
-// Signs and posts a score; true when the transfer completed (whatever the
-// server answered). False without sending when the digest cannot be made.
+// Signs and posts a score; true when the server took it (an answer below
+// 400). False without sending when the digest cannot be made. Every transfer
+// logs one line: method, URL, the HTTP status or libcurl's error, the time.
 bool postScore(int32_t flies, const std::string& nick, int32_t ticks);
-bool downloadTable();  // fetches the table into "dl.txt"; true on success
+bool downloadTable();  // fetches the table into "dl.txt"; true on an answer below 400
+// The screens' few words for a failed transfer: "serwer nie odpowiada",
+// "odmowa: 429", ...
+std::string reasonFor(CURLcode rc, long status);
 // libcurl write callback storing the body in "dl.txt": the first piece of a
 // transfer replaces the file, later ones append. Returns 0 (aborting the
 // transfer) when the file cannot be written or the body passes maxResponseBytes.

@@ -10,6 +10,7 @@
 #include "game/frame.h"
 #include "game/game.h"
 #include "game/input.h"
+#include "game/options.h"
 #include "game/panel.h"
 #include "game/round.h"
 #include "game/transfer.h"
@@ -98,15 +99,16 @@ static bool fetchRecording(const std::string& where, std::string& bytes, std::st
     return in ? true : (reason = "cannot be read", false);
 }
 
-int watchMain(const std::string& file) {
+int watchMain(const std::string& file, const std::string& serverOption) {
+    if (!freopen("log.txt", "w", stdout)) perror("log.txt");
+    printf("\nINFO: Start\nINFO: Build: %s %s\n", __DATE__, __TIME__);
+    chooseServer(serverOption);
     std::string bytes, reason;
     Replay r;
     if (!fetchRecording(file, bytes, reason) || !decodeReplay(bytes, r, &reason)) {
         fprintf(stderr, "bzykolot2: %s: %s\n", file.c_str(), reason.c_str());
         return 2;
     }
-    if (!freopen("log.txt", "w", stdout)) perror("log.txt");
-    printf("\nINFO: Start\nINFO: Build: %s %s\n", __DATE__, __TIME__);
     srand(static_cast<unsigned>(time(nullptr)));
     setbuf(stdout, nullptr);
 
@@ -119,7 +121,10 @@ int watchMain(const std::string& file) {
         if (!desktop || desktop->current_w != r.width || desktop->current_h != r.height) options.videoFlags = 0;
     }
     const int failure = startGame(options);
-    if (failure) return failure;
+    if (failure) {
+        tellFatal(failure);
+        return failure;
+    }
     if (r.gfxDigest != gfxDigest) {
         shutdownGame();
         fprintf(stderr, "bzykolot2: %s: recorded with other game data (%s, this game has %s)\n", file.c_str(),

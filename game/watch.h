@@ -12,7 +12,7 @@ bool watching();
 // at its size, the round played as recorded, its score shown; 0 when it ends
 // or Escape ends it, 2 (and a line on standard error) for a recording that
 // cannot be read or was made with other game data, or start-up's exit code.
-int watchMain(const std::string& file);
+int watchMain(const std::string& file, const std::string& serverOption = "");
 // Starts watching `r`: the next frames play it (for watchMain and the tests).
 void watchReplay(const Replay& r);
 // The watch is over: frames take the player's input again.

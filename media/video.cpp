@@ -39,10 +39,10 @@ bool init(Uint32 flags, int32_t w, int32_t h) {
             return false;
         }
         SDL_WM_SetCaption("Bzykolot 2", nullptr);
-        if (SDL_OpenAudio(&audioSpec, nullptr) < 0) {
-            printf("FAIL: init: Nie udalo sie zainicjowac dzwieku\n");
-            return false;
-        }
+        // Without a sound device the game plays in silence: the slots fill and
+        // nothing mixes them.
+        if (SDL_OpenAudio(&audioSpec, nullptr) < 0)
+            printf("FAIL: init: Nie udalo sie zainicjowac dzwieku (%s), gra bez dzwieku\n", SDL_GetError());
     } else {
         SDL_FreeSurface(screen);
         screen = nullptr;
