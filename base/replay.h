@@ -20,7 +20,7 @@ constexpr int32_t kMinReplaySide = 64, kMaxReplaySide = 16384;  // the screen, e
 constexpr uint16_t kReplayVersion = 1;
 
 struct Replay {
-    std::string gfxDigest;            // 32 hex digits: sheetDigest of the graphics pack the rules read
+    std::string gfxDigest;            // 32 hex digits: the digest of the graphics pack's sheets the rules read
     int32_t width = 0, height = 0;    // the screen, pixels
     uint32_t seed = 0;                // the round's generator's seed
     int64_t playedAt = 0;             // when the round started, seconds since 1970 (UTC)

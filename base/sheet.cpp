@@ -121,7 +121,6 @@ bool PackSheets::load(const std::string& path, std::string* error) {
                    s->anims);
     }
     for (const auto& [name, sheet] : sheets_) view_[name] = sheet.get();
-    digest_ = sheetDigest(view_);
     return true;
 }
 

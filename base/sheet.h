@@ -36,9 +36,8 @@ void parseAnims(const std::string& text, const char* animName, bool log, std::ve
 // The sheets of every sprite, by entry name, as the rules read them.
 using SheetMap = std::map<std::string, const Sheet*>;
 
-// A digest of the rules' view of a graphics pack: every name with its
-// animations, in name order. Packs that differ only in their pixels share it;
-// a recording names the pack it was played with by it.
+// A digest of sheets: every name with its animations, in name order (an
+// absent sheet as none). Packs that differ only in their pixels share it.
 std::string sheetDigest(const SheetMap& sheets);
 
 // The sheets of a graphics pack read without decoding a pixel, as the game's
@@ -52,13 +51,10 @@ public:
     // The sheet of that name, or null.
     Sheet* find(const std::string& name) const;
     const SheetMap& all() const { return view_; }
-    // sheetDigest of all(), made by load.
-    const std::string& digest() const { return digest_; }
 
 private:
     std::map<std::string, std::unique_ptr<Sheet>> sheets_;
     SheetMap view_;
-    std::string digest_;
 };
 
 // The pixel size a BMP's header gives, when the header is one the game's

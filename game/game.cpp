@@ -74,7 +74,7 @@ void fitField() {
 // Everything after init up to the loop; returns 0 or the exit code of the failure.
 static int prepare(const StartOptions& o) {
     Sprite::load("data/gfx.pkf", sprites);
-    gfxDigest = spritesDigest(sprites);
+    gfxDigest = rulesDigest(spriteSheets(sprites));
     sheetSource = spriteSheet;
     showWorld();
     fitField();

@@ -14,7 +14,7 @@ enum GameState : int32_t {
 
 // ---- State machine ------------------------------------------------------------
 extern GameState gameState;  // any value outside GameState becomes StateMenu
-extern std::string gfxDigest;  // sheetDigest of the loaded graphics pack: what a recording names
+extern std::string gfxDigest;  // rulesDigest of the loaded graphics pack: what a recording names
 
 // The current state's block; each state's block lives in its own module.
 void dispatchState();

@@ -180,11 +180,11 @@ bool Sprite::loadAnim(const char* animName, Sprite* sprite) {
     return true;
 }
 
-std::string spritesDigest(const SpriteMap& registry) {
+SheetMap spriteSheets(const SpriteMap& registry) {
     SheetMap sheets;
     for (const auto& [name, sprite] : registry)
         if (sprite) sheets[name] = sprite.get();
-    return sheetDigest(sheets);
+    return sheets;
 }
 
 Anim* Sprite::getAnim(Sprite* sprite, int32_t index) {

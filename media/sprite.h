@@ -57,5 +57,6 @@ extern SDL_Surface* referenceScreen;
 // The registry's sprite of that name, or null (a missing name is then kept in
 // the registry without a sprite, as every lookup of the game does).
 Sprite* findSprite(const std::string& name);
-// sheetDigest of the registry's sprites (their names and animations).
-std::string spritesDigest(const SpriteMap& registry);
+// The registry's sprites as the sheets they are (names looked up but not
+// present left out).
+SheetMap spriteSheets(const SpriteMap& registry);

@@ -34,6 +34,7 @@
 #include "base/replay.h"
 #include "base/sheet.h"
 #include "bot.h"
+#include "world/objects.h"
 #include "world/roundplay.h"
 
 namespace {
@@ -58,9 +59,9 @@ public:
         closedir(d);
         for (const std::string& n : names) {
             auto pack = std::make_unique<PackSheets>();
-            if (pack->load(dir + "/" + n, nullptr) && !byDigest_.count(pack->digest())) {
+            if (pack->load(dir + "/" + n, nullptr) && !byDigest_.count(rulesDigest(pack->all()))) {
                 if (!first_) first_ = pack.get();
-                byDigest_[pack->digest()] = std::move(pack);
+                byDigest_[rulesDigest(pack->all())] = std::move(pack);
             }
         }
     }

@@ -14,6 +14,15 @@ WorldFx* worldFx = nullptr;
 
 Sheet* findSheet(const std::string& name) { return sheetSource ? sheetSource(name) : nullptr; }
 
+std::string rulesDigest(const SheetMap& sheets) {
+    SheetMap rules;
+    for (const char* name : kRuleSheets) {
+        const auto it = sheets.find(name);
+        rules[name] = it == sheets.end() ? nullptr : it->second;
+    }
+    return sheetDigest(rules);
+}
+
 // An object whose sprite was missing has already logged its FAIL line in its
 // constructor; refusing it here means no creator has to check.
 bool addParticle(const Particle& p) {

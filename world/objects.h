@@ -33,6 +33,15 @@ using SheetSource = Sheet* (*)(const std::string& name);
 extern SheetSource sheetSource;
 // The sheet of that name, or null (also when no source is set).
 Sheet* findSheet(const std::string& name);
+// Every sheet the rules look up: the fly, the cursor, the weapons and the
+// particles. Their animations are what a recording's rules depend on.
+inline constexpr const char* kRuleSheets[] = {
+    "mucha01.bmp", "kursor.bmp",  "wybuch01.bmp", "bzykolot.bmp", "granat.bmp", "airstrike.bmp", "kurczak.bmp",
+    "meteor.bmp",  "particle.bmp", "drop.bmp",    "iskra.bmp",    "energia.bmp", "krew.bmp"};
+// sheetDigest of the rules' sheets among `sheets` (an absent one counts as
+// such): what names a pack in a recording, so that its menu, fonts or icons
+// may change and recordings still play.
+std::string rulesDigest(const SheetMap& sheets);
 
 // Appending is the one place a broken object (missing sprite) is refused:
 // each returns false and drops the object when !ok().

@@ -107,7 +107,7 @@ ReplayCheck checkReplay(const Replay& r, const PackSheets& pack) {
 Replay recordRound(const PackSheets& pack, uint32_t seed, int32_t w, int32_t h,
                    const std::function<PlayerInput(int32_t frame)>& input, int32_t maxFrames) {
     Replay r;
-    r.gfxDigest = pack.digest();
+    r.gfxDigest = rulesDigest(pack.all());
     r.width = w, r.height = h, r.seed = seed;
     useSheets(pack, w, h);
     r.frames.push_back(input(0));

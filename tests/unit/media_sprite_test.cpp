@@ -75,7 +75,9 @@ protected:
     static bool rulesAgree(const std::string& pack) {
         PackSheets sheets;
         CaptureStdout quiet;  // the rules' reading logs nothing
-        if (!sheets.load(pack, nullptr) || sheets.digest() != spritesDigest(registry) || !quiet.stop().empty()) return false;
+        if (!sheets.load(pack, nullptr) || sheetDigest(sheets.all()) != sheetDigest(spriteSheets(registry)) ||
+            !quiet.stop().empty())
+            return false;
         for (const auto& [name, sprite] : registry) {
             const Sheet* s = sheets.find(name);
             auto same = [](const Anim& a, const Anim& b) { return memcmp(&a, &b, sizeof a) == 0; };
