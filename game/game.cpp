@@ -10,6 +10,7 @@
 #include "game/arsenal.h"
 #include "game/cursor.h"
 #include "game/frame.h"
+#include "game/lang.h"
 #include "game/menu.h"
 #include "game/options.h"
 #include "game/panel.h"
@@ -165,6 +166,7 @@ int gameMain(const std::string& serverOption) {
     if (!freopen("log.txt", "w", stdout)) perror("log.txt");
     printf("\nINFO: Start\nINFO: Build: %s %s\n", __DATE__, __TIME__);
     chooseServer(serverOption);
+    chooseLanguage();
     srand(static_cast<unsigned>(time(nullptr)));
     setbuf(stdout, nullptr);
 

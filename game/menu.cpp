@@ -6,6 +6,7 @@
 #include "game/cursor.h"
 #include "game/game.h"
 #include "game/input.h"
+#include "game/lang.h"
 #include "game/round.h"
 #include "game/scorescreen.h"
 #include "media/dirty.h"
@@ -50,8 +51,10 @@ void menuFrame() {
     menuInput(frameInput.player.left(), mouseX, mouseY);
     if (gameState != StateMenu) return;
     int32_t hw = screen->w / 2, hh = screen->h / 2;
-    Sprite::print(findSprite("menu_start.bmp"), 0, menuChoice == 0 ? 1 : 0, hw - 64, hh);
-    Sprite::print(findSprite("menu_wyniki.bmp"), 0, menuChoice == 1 ? 1 : 0, hw, hh);
-    Sprite::print(findSprite("menu_koniec.bmp"), 0, menuChoice == 2 ? 1 : 0, hw + 64, hh);
+    // The buttons' labels are drawn in the pack, a set per language.
+    const std::string lang = english() ? "_en" : "";
+    Sprite::print(findSprite("menu_start" + lang + ".bmp"), 0, menuChoice == 0 ? 1 : 0, hw - 64, hh);
+    Sprite::print(findSprite("menu_wyniki" + lang + ".bmp"), 0, menuChoice == 1 ? 1 : 0, hw, hh);
+    Sprite::print(findSprite("menu_koniec" + lang + ".bmp"), 0, menuChoice == 2 ? 1 : 0, hw + 64, hh);
     markDirty(hw - 80, hh - 96, 160, 96);
 }

@@ -13,6 +13,7 @@
 
 #include "game/game.h"
 #include "game/input.h"
+#include "game/lang.h"
 #include "game/transfer.h"
 #include "world/mucha.h"
 #include "world/objects.h"
@@ -111,11 +112,11 @@ std::string sendRecordings(const std::string& nick) {
         if (a.status == 404) {
             line.clear();
         } else if (!reachable) {
-            line = "Nagranie czeka na wyslanie.";
+            line = tr("Nagranie czeka na wyslanie.");
         } else if (a.status >= 200 && a.status < 300) {
-            line = "Nagranie wyslane: wynik trafi do tabeli po sprawdzeniu.";
+            line = tr("Nagranie wyslane: wynik trafi do tabeli po sprawdzeniu.");
         } else {
-            line = "Nagranie odrzucone: " + reasonOf(a.body);
+            line = tr("Nagranie odrzucone: ") + reasonOf(a.body);
         }
     }
     if (still != unsentList()) writeUnsent(still);

@@ -7,6 +7,7 @@
 #include "base/signature.h"
 #include "game/game.h"
 #include "game/input.h"
+#include "game/lang.h"
 #include "game/panel.h"
 #include "game/recorder.h"
 #include "game/round.h"
@@ -30,7 +31,7 @@ bool shiftHeld() { return frameInput.held(KeyLeftShift) || frameInput.held(KeyRi
 
 void endMessage(const std::string& tail) {
     char head[64];
-    snprintf(head, sizeof head, "Pokonanych much: %d\nPrzetrwano: %ds\n\n", kills, roundTicks / 60);
+    snprintf(head, sizeof head, tr("Pokonanych much: %d\nPrzetrwano: %ds\n\n"), kills, roundTicks / 60);
     scoreMessage = head + tail;
 }
 
@@ -75,11 +76,11 @@ void roundEndFrame() {
     case EndNick: {
         if (nickEntry(frameInput.keyDown, frameInput.key, shiftHeld(), frameInput.held(KeyReturn)))
             roundEndState = EndSending;
-        endMessage("Wpisz nick: " + nick);
+        endMessage(tr("Wpisz nick: ") + nick);
         break;
     }
     case EndSending:
-        endMessage("Wysylanie wyniku...");
+        endMessage(tr("Wysylanie wyniku..."));
         roundEndState = EndPost;
         break;
     case EndPost:
@@ -90,7 +91,7 @@ void roundEndFrame() {
     case EndSent:
         resetKills();
         roundTicks = 0;
-        endMessage(uploadLine.empty() ? "Wyslano." : "Wyslano.\n" + uploadLine);
+        endMessage(uploadLine.empty() ? tr("Wyslano.") : tr("Wyslano.") + ("\n" + uploadLine));
         // A line about the recording stays long enough to be read.
         if (uploadLine.empty()) {
             startScores();
@@ -105,7 +106,7 @@ void roundEndFrame() {
         if (++shownFrames >= kShownFrames || (frameInput.keyDown && frameInput.key != shownKey)) startScores();
         break;
     case EndFailed:
-        endMessage("Nie udalo sie wyslac. Wyslac ponownie? (Enter/Escape)\n" + transferReason);
+        endMessage(tr("Nie udalo sie wyslac. Wyslac ponownie? (Enter/Escape)") + ("\n" + transferReason));
         if (frameInput.held(KeyReturn)) roundEndState = EndSending;
         break;
     default:

@@ -10,6 +10,7 @@
 #include "base/signature.h"
 #include "game/game.h"
 #include "game/input.h"
+#include "game/lang.h"
 #include "game/panel.h"
 #include "game/transfer.h"
 
@@ -33,7 +34,7 @@ std::string tableText(Hiscore& table, bool byFlies) {
         table.sortByFlies();
     else
         table.sortByTime();
-    std::string text = byFlies ? "Muchy:\n" : "Czas:\n";
+    std::string text = byFlies ? tr("Muchy:\n") : tr("Czas:\n");
     for (int32_t i = 0; i < rows; i++) {
         const ScoreRecord& r = table.records[i];
         const int32_t value = byFlies ? r.flies : r.time / 62;
@@ -73,18 +74,18 @@ void scoresFrame() {
     switch (scoresState) {
     case ScoresStart:
         staleKey = frameInput.keyDown ? frameInput.key : -1;
-        scoreMessage = "Pobieranie wynikow...";
+        scoreMessage = tr("Pobieranie wynikow...");
         scoresState = ScoresDownload;
         break;
     case ScoresDownload:
         scoresState = downloadTable() ? ScoresDownloaded : ScoresFailed;
         break;
     case ScoresDownloaded:
-        scoreMessage = "Pobrano.";
+        scoreMessage = tr("Pobrano.");
         scoresState = ScoresLoad;
         break;
     case ScoresFailed:
-        scoreMessage = "Nie udalo sie pobrac wynikow.\n" + transferReason;
+        scoreMessage = tr("Nie udalo sie pobrac wynikow.") + ("\n" + transferReason);
         break;
     case ScoresLoad:
         hiscores.load(responseFile);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "base/signature.h"
+#include "game/lang.h"
 
 CURL* curl = nullptr;
 const char* scoreServer = SCORE_SERVER;
@@ -16,14 +17,14 @@ std::string reasonFor(CURLcode rc, long status) {
     char text[64];
     switch (rc) {
     case CURLE_OK:
-        snprintf(text, sizeof text, "odmowa: %ld", status);
+        snprintf(text, sizeof text, tr("odmowa: %ld"), status);
         return text;
     case CURLE_COULDNT_RESOLVE_HOST:
-        return "nie ma takiego serwera";
+        return tr("nie ma takiego serwera");
     case CURLE_WRITE_ERROR:
-        return "nie da sie zapisac odpowiedzi";
+        return tr("nie da sie zapisac odpowiedzi");
     default:
-        return "serwer nie odpowiada";
+        return tr("serwer nie odpowiada");
     }
 }
 

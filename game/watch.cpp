@@ -10,6 +10,7 @@
 #include "game/frame.h"
 #include "game/game.h"
 #include "game/input.h"
+#include "game/lang.h"
 #include "game/options.h"
 #include "game/panel.h"
 #include "game/round.h"
@@ -77,8 +78,8 @@ void watchCheck() {
 
 void watchEndFrame() {
     char text[128];
-    snprintf(text, sizeof text, "Pokonanych much: %d\nPrzetrwano: %ds\n\nKoniec nagrania.", kills, roundTicks / 60);
-    scoreMessage = text;
+    snprintf(text, sizeof text, tr("Pokonanych much: %d\nPrzetrwano: %ds\n\n"), kills, roundTicks / 60);
+    scoreMessage = text + std::string(tr("Koniec nagrania."));
     drawScorePanel();
     if (++endFrames >= kEndFrames) running = false;
 }
@@ -103,6 +104,7 @@ int watchMain(const std::string& file, const std::string& serverOption) {
     if (!freopen("log.txt", "w", stdout)) perror("log.txt");
     printf("\nINFO: Start\nINFO: Build: %s %s\n", __DATE__, __TIME__);
     chooseServer(serverOption);
+    chooseLanguage();
     std::string bytes, reason;
     Replay r;
     if (!fetchRecording(file, bytes, reason) || !decodeReplay(bytes, r, &reason)) {

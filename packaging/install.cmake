@@ -77,6 +77,7 @@ add_custom_target(package_files ALL DEPENDS ${BZK_GZIPPED} ${BZK_ICONS})
 
 # ---- The game ----------------------------------------------------------------
 install(TARGETS bzykolot2 RUNTIME DESTINATION ${BZK_GAME_DIR} COMPONENT game)
+install(FILES ${BZK_EN_MO} DESTINATION ${CMAKE_INSTALL_LOCALEDIR}/en/LC_MESSAGES COMPONENT game)
 install(FILES ${RUN_DIR}/data/gfx.pkf ${RUN_DIR}/data/sfx.pkf
         DESTINATION ${BZK_PACK_DIR} COMPONENT game)
 install(PROGRAMS ${BZK_OUT}/bzykolot2 DESTINATION ${BZK_GAMES_DIR} COMPONENT game)

@@ -4,7 +4,7 @@
 set -euo pipefail
 want=(cmake g++ make pkg-config libsdl1.2-dev libcurl4-openssl-dev libgtest-dev
       libcairo2-dev librsvg2-dev libfreetype-dev fonts-dejavu-core
-      libcpp-httplib-dev libsqlite3-dev libmicrohttpd-dev libpq-dev curl libsleef-dev zlib1g-dev)
+      libcpp-httplib-dev libsqlite3-dev libmicrohttpd-dev libpq-dev curl libsleef-dev zlib1g-dev gettext)
 if [ "${1:-build}" = test ]; then
   want+=(xvfb xdotool imagemagick x11-xkb-utils x11-utils sox python3 gdb postgresql e2fsprogs
          dpkg-dev file lintian desktop-file-utils appstream systemd man-db clang libfuzzer-14-dev iproute2

@@ -2,6 +2,9 @@
 # *_test.sh scripts given BUILD_DIR, SRC_DIR and RUN_DIR (bzykolot2 and data/) by
 # CTest. fail MESSAGE prints the message and the game's log and ends the test.
 set -u
+# The game speaks Polish under the C locale, whatever the machine's is (the tests read its texts).
+export LC_ALL=C
+unset LANGUAGE
 
 # Leaks inside X11 and SDL are not the game's; a sanitizer report must not pass for a clean exit.
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/lsan.supp}
