@@ -12,7 +12,7 @@ pkg=$E2E_SCRATCH/pkg  # gzip instead of the release's xz: the same files in a th
     fail "cpack failed: $(tail -5 "$ART/cpack.log")"
 game_deb=$(ls "$pkg"/bzykolot2_*_"$(dpkg --print-architecture)".deb) scores_deb=$(ls "$pkg"/bzykolot2-scores_*.deb)
 # Files only in the installed places; warnings count (packages made outside Debian's archive close no bug).
-bad=$(for deb in "$game_deb" "$scores_deb"; do dpkg-deb -c "$deb"; done | awk '{print $NF}' | grep -v '/$' | grep -vE '^\./(usr/(games/[^/]+|lib/games/bzykolot2/bzykolot2|share/(applications|metainfo|icons/hicolor|games/bzykolot2/data|man/man[168]|doc/bzykolot2(-scores)?)/.+|sbin/[^/]+|lib/systemd/system/[^/]+)|etc/default/[^/]+)$')
+bad=$(for deb in "$game_deb" "$scores_deb"; do dpkg-deb -c "$deb"; done | awk '{print $NF}' | grep -v '/$' | grep -vE '^\./(usr/(games/[^/]+|lib/games/bzykolot2/bzykolot2|share/(applications|metainfo|icons/hicolor|games/bzykolot2/data|locale/en/LC_MESSAGES|man/man[168]|doc/bzykolot2(-scores)?)/.+|sbin/[^/]+|lib/systemd/system/[^/]+)|etc/default/[^/]+)$')
 [ -z "$bad" ] || fail "unexpected files in the packages: $bad"
 lintian --fail-on error,warning --suppress-tags initial-upload-closes-no-bugs "$game_deb" "$scores_deb" >"$ART/lintian.txt" 2>&1 ||
     fail "lintian: $(grep -E '^[EW]:' "$ART/lintian.txt")"
