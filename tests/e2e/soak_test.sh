@@ -1,10 +1,10 @@
 #!/bin/bash
 # Soak: the sanitized game, SOAK_SECONDS (90) of seeded random legal input, the
-# score server on loopback, Alt+F4: exit 0, no sanitizer report, a well-formed
+# score server on a free port of loopback (named in the player's config), Alt+F4: exit 0, no sanitizer report, a well-formed
 # log, resident size +24 MB at most after the first 30 s (ASan's quarantine
 # capped at 8 MB). Replay: SOAK_SEED=N.
 set -u
-# A network of its own where it can be had: the game's fixed port is then free.
+# A network of its own where it can be had.
 if [ -z "${SOAK_NETNS:-}" ] && unshare -rn true 2>/dev/null; then
     exec env SOAK_NETNS=1 unshare -rn bash "$0" "$@"
 fi
@@ -14,10 +14,13 @@ export ASAN_OPTIONS="quarantine_size_mb=8:${ASAN_OPTIONS:-}"
 e2e_init
 seed=${SOAK_SEED:-$(od -An -N2 -tu2 /dev/urandom | tr -d ' ')}
 RANDOM=$seed
-url=$(sed -n 's/^SCORE_SERVER:STRING=//p' "$BUILD_DIR/CMakeCache.txt")
-"$BUILD_DIR/server/bzykolot2-scores" --listen "${url#http://}" --db "$E2E_SCRATCH/scores.db" >"$E2E_SCRATCH/server.log" 2>&1 &
+"$BUILD_DIR/server/bzykolot2-scores" --listen 127.0.0.1:0 --db "$E2E_SCRATCH/scores.db" >"$E2E_SCRATCH/server.log" 2>&1 &
 trap "kill $! 2>/dev/null; e2e_cleanup" EXIT
-timeout 10 bash -c "until curl -so /dev/null -m 1 $url/bzykolot4.wtf; do sleep 0.2; done" || fail "no score server"
+e2e_until 10 grep -q "^listening on" "$E2E_SCRATCH/server.log" || fail "no score server"
+# The game finds the server's free port in the player's configuration file.
+mkdir -p "$E2E_SCRATCH/config/bzykolot2"
+sed -n 's/^listening on \(127\.0\.0\.1:[0-9]*\),.*/server = http:\/\/\1/p' "$E2E_SCRATCH/server.log" >"$E2E_SCRATCH/config/bzykolot2/bzykolot2.conf"
+export XDG_CONFIG_HOME=$E2E_SCRATCH/config
 e2e_start_xvfb
 dir=$(e2e_run_dir soak)
 e2e_start_game "$dir"

@@ -1,10 +1,13 @@
 // The game around the rules: a new round and its start, the world and the
 // ring drawn as the rules left them, the menu and the frame's head.
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 
 #include "game/frame.h"
 #include "game/input.h"
+#include "game/options.h"
+#include "game/transfer.h"
 #include "game/panel.h"
 #include "game/recorder.h"
 #include "game/watch.h"
@@ -134,6 +137,35 @@ TEST_F(Game, WatchedRecordingPlaysTheRoundAgainChecksItShowsItsScoreAndEndsOnEsc
                 log.find("FAIL") == log.rfind("FAIL")) << log;
     watchReplay(r);
     EXPECT_EQ(run(Frames(true)).first, 11) << "Escape ends it";
+}
+
+TEST_F(Game, ScoreServerComesFromTheOptionTheEnvironmentThePlayersFileOrTheBuild) {
+    const std::string dir = std::filesystem::absolute(testutil::tempDir("config")).string(), file = dir + "/bzykolot2/bzykolot2.conf";
+    std::filesystem::create_directories(dir + "/bzykolot2");
+    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+    const bool systemFile = std::ifstream(BZK_SYSCONF_DIR "/bzykolot2/bzykolot2.conf").good();
+    const struct { const char *option, *env, *conf, *server, *log; } rows[] = {
+        {"http://opt:1", "http://env:2", "server = http://file:3", "http://opt:1", "(z --server)"},
+        {"", "http://env:2", "server = http://file:3", "http://env:2", "(z BZYKOLOT2_SERVER)"},
+        {"", "", "# a group's\n\n server = http://file:3/game \n", "http://file:3/game", "(z %s)"},
+        {"", "ftp://env", "server=https://file:4", "https://file:4", "BZYKOLOT2_SERVER: ftp://env to nie adres"},
+        {"", "", "server http://file:3", SCORE_SERVER, "Pominieto %s: line 1 is not \"key = value\""},
+        {"", "", "server = gopher://file", SCORE_SERVER, "Pominieto %s: server = gopher://file to nie adres"},
+        {"", "", "colour = blue", SCORE_SERVER, ""}};
+    for (const auto& r : rows) {
+        r.env[0] ? setenv("BZYKOLOT2_SERVER", r.env, 1) : unsetenv("BZYKOLOT2_SERVER");
+        testutil::writeFile(file, r.conf);
+        testutil::CaptureStdout cap;
+        chooseServer(r.option);
+        const std::string log = cap.stop();
+        char want[256];
+        snprintf(want, sizeof want, r.log, file.c_str());
+        if (!systemFile || r.server != std::string(SCORE_SERVER)) {
+            EXPECT_EQ(std::string(scoreServer), r.server) << r.conf;
+        }
+        EXPECT_TRUE(*want ? log.find(want) != std::string::npos : log.empty()) << log;
+    }
+    unsetenv("BZYKOLOT2_SERVER"), unsetenv("XDG_CONFIG_HOME"), scoreServer = SCORE_SERVER;
 }
 
 TEST_F(Game, MenuButtonsAreHalfOpenBoxesAndTheOneHeldLastActsOnRelease) {
