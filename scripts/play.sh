@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and starts the game. When the score server address is the
 # default loopback one and nothing answers there, the bundled score server is
-# started first (database in ~/.local/share/bzykolot2/) and stopped afterwards.
+# started first and stopped afterwards; its database and its log (the last
+# 1 MiB and the one before) live in a folder of their own,
+# ${XDG_STATE_HOME:-~/.local/state}/bzykolot2-scores/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh build
@@ -12,9 +14,12 @@ cmake --build "$build" -j"$(nproc)"
 server=$(sed -n 's/^SCORE_SERVER:STRING=//p' "$build/CMakeCache.txt")
 started=""
 if [ "$server" = "http://127.0.0.1:8642" ] && ! curl -s -o /dev/null -m 2 "$server/bzykolot4.wtf"; then
-  data="${XDG_DATA_HOME:-$HOME/.local/share}/bzykolot2"
-  mkdir -p "$data"
-  "$build/server/bzykolot2-scores" --listen 127.0.0.1:8642 --db "$data/scores.db" >>"$data/server.log" 2>&1 &
+  state="${XDG_STATE_HOME:-$HOME/.local/state}/bzykolot2-scores"
+  mkdir -p "$state"
+  if [ -f "$state/server.log" ] && [ "$(stat -c %s "$state/server.log")" -gt 1048576 ]; then
+    mv -f "$state/server.log" "$state/server.log.1"
+  fi
+  "$build/server/bzykolot2-scores" --listen 127.0.0.1:8642 --db "$state/scores.db" >>"$state/server.log" 2>&1 &
   started=$!
   trap 'kill $started 2>/dev/null || true' EXIT
   for _ in $(seq 50); do curl -s -o /dev/null -m 1 "$server/bzykolot4.wtf" && break; sleep 0.1; done
