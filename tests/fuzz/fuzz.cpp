@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "base/hiscore.h"
 #include "base/parser.h"
@@ -13,9 +14,14 @@
 #define INPUT std::string(reinterpret_cast<const char*>(data), size)
 #define TARGET extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
-// Bytes as a file of this process's own: runs may share /tmp.
+// Bytes as a file of this process's own (runs may share /tmp), removed when the run ends.
 [[maybe_unused]] static std::string asFile(const char* name, const std::string& bytes) {
+    static std::vector<std::string>* made = new std::vector<std::string>;
     const std::string path = "/tmp/fuzz-" + std::to_string(getpid()) + "-" + name;
+    if (std::find(made->begin(), made->end(), path) == made->end()) {
+        if (made->empty()) atexit([] { for (const std::string& p : *made) unlink(p.c_str()); });
+        made->push_back(path);
+    }
     FILE* f = fopen(path.c_str(), "wb");
     if (!f || fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) abort();
     fclose(f);
