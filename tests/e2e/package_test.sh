@@ -41,10 +41,16 @@ e2e_quit
 [ -s "$player/upds" ] && [ "$(readlink "$player/data")" = "$root/usr/share/games/bzykolot2/data" ] || fail "no upds or data/ in $player"
 lit=$(convert "$ART/menu.png" -colorspace gray -threshold 0 -format '%[fx:int(mean * w * h)]' info:)
 [ "$lit" -gt 4000 ] || fail "no menu on the screen ($lit lit pixels)"
-# Options pass through the launcher; a recording named relative to where it was started is found.
-(cd "$E2E_SCRATCH" && printf 'BZK2REC\n' >short.bzr && env HOME="$home" "$root/usr/games/bzykolot2" --watch short.bzr 2>watch.err)
-[ $? = 2 ] && [ "$(cat "$E2E_SCRATCH/watch.err")" = "bzykolot2: $E2E_SCRATCH/short.bzr: truncated: 8 bytes, no whole header" ] ||
-    fail "--watch through the launcher: $(cat "$E2E_SCRATCH/watch.err")"
+# Options pass through the launcher; a recording named relative to where it was started is found;
+# the failure is said on standard error and as a desktop notification.
+mkdir -p "$E2E_SCRATCH/bin"
+printf '#!/bin/sh\nprintf "%%s|" "$@" >"%s/notified"\n' "$E2E_SCRATCH" >"$E2E_SCRATCH/bin/notify-send"
+chmod +x "$E2E_SCRATCH/bin/notify-send"
+(cd "$E2E_SCRATCH" && printf 'BZK2REC\n' >short.bzr &&
+    env HOME="$home" PATH="$E2E_SCRATCH/bin:$PATH" "$root/usr/games/bzykolot2" --watch short.bzr 2>watch.err)
+status=$? said="bzykolot2: $E2E_SCRATCH/short.bzr: truncated: 8 bytes, no whole header"
+[ $status = 2 ] && [ "$(cat "$E2E_SCRATCH/watch.err")" = "$said" ] && [ "$(cat "$E2E_SCRATCH/notified")" = "--icon=bzykolot2|Bzykolot 2|$said|" ] ||
+    fail "--watch through the launcher: $(cat "$E2E_SCRATCH/watch.err" "$E2E_SCRATCH/notified")"
 # From a link to another copy's launcher (as a new version would be): data/ follows.
 dpkg-deb -x "$game_deb" "$E2E_SCRATCH/second"
 ln -s "$E2E_SCRATCH/second/usr/games/bzykolot2" "$home/bzykolot2"
