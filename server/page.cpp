@@ -28,6 +28,8 @@ th, td { padding: .35rem .55rem; border-bottom: 1px solid var(--line); text-alig
 th { background: var(--head); font-weight: 600; }
 .num { text-align: right; font-variant-numeric: tabular-nums; }
 .place { color: var(--muted); font-variant-numeric: tabular-nums; }
+td.watch { white-space: normal; min-width: 16rem; }
+td.watch code { word-break: break-all; }
 code, pre { font-family: "DejaVu Sans Mono", ui-monospace, monospace; font-size: .88em; }
 pre { background: var(--head); padding: .6rem .8rem; overflow-x: auto; border-radius: 4px; }
 a { color: var(--accent); }
@@ -52,7 +54,8 @@ std::string rowHtml(const TableRow& row, size_t place) {
                        "</td><td class=\"date\">" + playedText(row.playedAt) + " UTC</td>";
     if (!row.replay) return html + "<td>-</td><td>-</td></tr>\n";
     return html + "<td><a href=\"/replays/" + id + "\" download=\"bzykolot2-" + id + ".bzr\">recording " + id +
-           "</a></td><td><code>bzykolot2 --watch http://" + addressMark + "/replays/" + id + "</code></td></tr>\n";
+           "</a></td><td class=\"watch\"><code>bzykolot2 --watch http://" + addressMark + "/replays/" + id +
+           "</code></td></tr>\n";
 }
 
 // One top ten, in the order the game sorts it; `place` is the row's place in the table.

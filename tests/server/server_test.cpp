@@ -610,6 +610,8 @@ TEST_F(ScoreServer, OnlyRoundsPlayedAgainAreListed) {
     }
     EXPECT_EQ(checked(encodeReplay(real)), "200 matched");
     EXPECT_EQ(table(), scoreOf(real));
+    auto mismatched = httplib::Client("127.0.0.1", port).Get("/replays/2");
+    EXPECT_TRUE(mismatched && mismatched->status == 404) << "only a matched recording is served";
     EXPECT_TRUE(logged("post Max 214748422 2147483647 not listed: no recording within 2 s of the post\n")) << readFile(log);
     ASSERT_TRUE(logged("post Nikt 50 3000 not listed")) << readFile(log);
     stop();
@@ -660,30 +662,105 @@ TEST_F(ScoreServer, HostileUploadsAreBoundedAndTheQueueOutlivesRestarts) {
     EXPECT_EQ(table(), scoreOf(good));
 }
 
-// A server killed while a round plays loses nothing: the next one to start (or,
-// on a shared database, the other server once the lease ran out) plays it.
-TEST_F(ScoreServer, RoundInPlayWhenKilledIsCheckedLater) {
+// Each round is played once, by one of the servers sharing the queue. A server
+// killed while a round plays loses nothing: the next one to start (or, on a
+// shared database, the other server once the lease ran out) plays it.
+TEST_F(ScoreServer, RoundsArePlayedOnceEvenByAServerKilledMidway) {
     stop();
     for (int n = pg.empty() ? 1 : 2; n > 0; n--) ASSERT_TRUE(start({"--post-rate", "0", "--scores", "checked"})) << readFile(log);
+    std::vector<std::string> sent;
+    for (uint32_t seed : {12, 13, 14, 15}) {
+        const Replay r = playRound(seed, "S" + std::to_string(seed));
+        EXPECT_EQ(post(postOf(r)), 200);
+        EXPECT_EQ(upload(sent.emplace_back(encodeReplay(r))).substr(0, 3), "202");
+    }
+    for (const std::string& r : sent) EXPECT_EQ(checked(r), "200 matched");
+    const std::string logs = readFile(dir + "/server" + std::to_string(starts) + ".log") + readFile(dir + "/server" + std::to_string(starts - 1) + ".log");
+    for (int id = 1; id <= 4; id++) {
+        const std::regex line("recording " + std::to_string(id) + ": checking");
+        EXPECT_EQ(std::distance(std::sregex_iterator(logs.begin(), logs.end(), line), std::sregex_iterator()), 1) << id;
+    }
     const std::string file = dir + "/long.bzr";
     ASSERT_EQ(std::system((BOT_BIN " bot --data " RUN_DATA " --seed 3 --survive 3000 " + file + " >/dev/null").c_str()), 0);
     const std::string bytes = readFile(file);
     Replay r;
     ASSERT_TRUE(decodeReplay(bytes, r, nullptr));
     EXPECT_EQ(post(postOf(r)), 200);
-    EXPECT_EQ(upload(bytes), "202 queued as recording 1");
+    EXPECT_EQ(upload(bytes), "202 queued as recording 5");
     int killed = 0;
     for (int i = 0; i < 400 && !killed; i++, std::this_thread::sleep_for(10ms))
         for (int n = 1; n <= starts && !killed; n++)
-            if (readFile(dir + "/server" + std::to_string(n) + ".log").find("recording 1: checking") != std::string::npos) killed = n;
+            if (readFile(dir + "/server" + std::to_string(n) + ".log").find("recording 5: checking") != std::string::npos) killed = n;
     ASSERT_TRUE(killed);
     kill(pidOf[killed], SIGKILL);
     waitpid(pidOf[killed], nullptr, 0);
-    EXPECT_EQ(readFile(dir + "/server" + std::to_string(killed) + ".log").find("recording 1 ("), std::string::npos) << "killed mid-check";
+    EXPECT_EQ(readFile(dir + "/server" + std::to_string(killed) + ".log").find("recording 5 ("), std::string::npos) << "killed mid-check";
     const int survivor = !pg.empty() ? (killed == starts ? starts - 1 : starts) : start({"--post-rate", "0", "--scores", "checked"}) ? starts : 0;
     ASSERT_TRUE(survivor) << readFile(log);
-    EXPECT_TRUE(logged("recording 1 (" + scoreOf(r) + "): matched, listed\n", 60, survivor)) << readFile(dir + "/server" + std::to_string(survivor) + ".log");
-    EXPECT_EQ(table(false, ports[size_t(survivor - 1)]), scoreOf(r));
+    EXPECT_TRUE(logged("recording 5 (" + scoreOf(r) + "): matched, listed\n", 60, survivor)) << readFile(dir + "/server" + std::to_string(survivor) + ".log");
+    EXPECT_EQ(table(false, ports[size_t(survivor - 1)]).substr(0, scoreOf(r).size()), scoreOf(r)) << "the longest round";
+}
+
+// A database made before recordings were checked keeps its posts: listed with
+// --scores any, not in checked mode. The page escapes every nick a row holds.
+TEST_F(ScoreServer, EarlierDatabaseKeepsItsRows) {
+    stop();
+    query(pg.empty() ? "CREATE TABLE scores (id INTEGER PRIMARY KEY AUTOINCREMENT, nick TEXT NOT NULL, flies INTEGER NOT NULL,"
+                       " time INTEGER NOT NULL, posted TEXT NOT NULL DEFAULT (datetime('now')))"
+                     : "CREATE TABLE scores (id BIGSERIAL PRIMARY KEY, nick TEXT NOT NULL, flies INTEGER NOT NULL,"
+                       " time INTEGER NOT NULL, posted TIMESTAMPTZ NOT NULL DEFAULT now(), UNIQUE (nick, flies, time))");
+    query("INSERT INTO scores (nick, flies, time) VALUES ('Old', 5, 600), ('<i>x</i>&', 6, 700)");
+    for (const char* mode : {"checked", "any"}) {
+        ASSERT_TRUE(start({"--scores", mode})) << readFile(log);
+        auto page = httplib::Client("127.0.0.1", port).Get("/");
+        ASSERT_TRUE(page);
+        EXPECT_EQ(table(), mode == std::string("any") ? "<i>x</i>& 6 700 Old 5 600" : " ") << mode;
+        EXPECT_EQ(page->body.find("<i>"), std::string::npos);
+        EXPECT_EQ(page->body.find("<td class=\"nick\">&lt;i&gt;x&lt;/i&gt;&amp;</td>") != std::string::npos, mode == std::string("any"));
+        stop();
+    }
+}
+
+// The page as a browser reads it: both top tens in the game's order with the
+// game's places and values, each row's command and recording pointing at this
+// server and at the recording's very bytes.
+TEST_F(ScoreServer, WebPageReadsAsTheGameShowsTheTable) {
+    if (!pg.empty()) GTEST_SKIP() << "the web side only";
+    if (std::system("command -v chromium >/dev/null") != 0) GTEST_SKIP() << "no chromium (Debian package chromium)";
+    stop();
+    ASSERT_TRUE(start({"--post-rate", "0", "--scores", "checked"})) << readFile(log);
+    std::vector<std::string> recordings;
+    for (uint32_t seed : {8, 9, 10, 11}) {
+        const Replay r = playRound(seed, "N" + std::to_string(seed));
+        recordings.push_back(encodeReplay(r));
+        EXPECT_EQ(post(postOf(r)), 200);
+        EXPECT_EQ(checked(recordings.back()), "200 matched");
+    }
+    const std::string dom = dir + "/dom.html";
+    ASSERT_EQ(std::system(("chromium --headless --no-sandbox --disable-gpu --user-data-dir=" + dir + "/chrome --dump-dom http://127.0.0.1:" +
+                           std::to_string(port) + "/ >" + dom + " 2>/dev/null").c_str()), 0);
+    const std::string page = readFile(dom);
+    struct Row { std::string place, nick; int flies, time; };
+    std::vector<Row> rows;
+    std::istringstream text(table());
+    for (Row r; text >> r.nick >> r.flies >> r.time;) r.place = (rows.size() < 9 ? "0" : "") + std::to_string(rows.size() + 1) + ".", rows.push_back(r);
+    ASSERT_EQ(rows.size(), 4u);
+    for (const auto& [id, key] : {std::pair{"by-time", &Row::time}, std::pair{"by-flies", &Row::flies}}) {
+        std::vector<Row> sorted = rows;
+        std::stable_sort(sorted.begin(), sorted.end(), [key = key](const Row& a, const Row& b) { return a.*key > b.*key; });
+        std::string want, seen, list = page.substr(page.find(std::string("<table id=\"") + id));
+        for (const Row& r : sorted) want += r.place + " " + r.nick + " " + std::to_string(r.flies) + " " + std::to_string(r.time / 62) + "\n";
+        const std::regex cells("<td class=\"place\">([^<]*)</td><td class=\"nick\">([^<]*)</td><td class=\"num flies\">([^<]*)</td><td class=\"num time\">([^<]*)</td>");
+        for (auto m = std::sregex_iterator(list.begin(), list.begin() + long(list.find("</table>")), cells); m != std::sregex_iterator(); ++m)
+            seen += (*m)[1].str() + " " + (*m)[2].str() + " " + (*m)[3].str() + " " + (*m)[4].str() + "\n";
+        EXPECT_EQ(seen, want) << id;
+    }
+    std::smatch watch;
+    ASSERT_TRUE(std::regex_search(page, watch, std::regex("<a href=\"(/replays/([0-9]+))\"[^>]*>[^<]*</a></td><td class=\"watch\"><code>"
+                                                          "bzykolot2 --watch http://127\\.0\\.0\\.1:" + std::to_string(port) + "(/replays/[0-9]+)</code>")));
+    EXPECT_EQ(watch[1], watch[3]);
+    auto bytes = httplib::Client("127.0.0.1", port).Get(watch[1].str().c_str());
+    EXPECT_TRUE(bytes && bytes->body == recordings.at(std::stoul(watch[2]) - 1)) << "byte for byte";
 }
 
 // A head's end found however its bytes arrive, one at a time included.
