@@ -39,6 +39,7 @@ file(RELATIVE_PATH BZK_PACKS_FROM_LAUNCHER ${CMAKE_INSTALL_PREFIX}/${BZK_GAMES_D
 # The service's files name absolute paths: they hold for the configured prefix.
 set(BZK_SERVER_BIN ${CMAKE_INSTALL_FULL_SBINDIR}/bzykolot2-scores)
 set(BZK_ENV_FILE ${CMAKE_INSTALL_FULL_SYSCONFDIR}/default/bzykolot2-scores)
+set(BZK_PACKS_DIR ${CMAKE_INSTALL_FULL_DATADIR}/games/bzykolot2/data)
 
 configure_file(${BZK_PKG}/bzykolot2.sh.in ${BZK_OUT}/bzykolot2 @ONLY)
 configure_file(${BZK_PKG}/bzykolot2-scores.service.in ${BZK_OUT}/bzykolot2-scores.service @ONLY)
