@@ -179,6 +179,17 @@ std::string encodeReplay(const Replay& r) {
     return w.out;
 }
 
+int64_t replayFrameCount(const std::string& bytes) {
+    if (bytes.size() < kHeaderBytes || memcmp(bytes.data(), kMagic, sizeof kMagic) != 0) return -1;
+    uint16_t version = 0;
+    uint32_t frames = 0;
+    Reader in(bytes, sizeof kMagic);
+    in.u16(version);
+    if (version != kReplayVersion) return -1;
+    Reader(bytes, kHeaderBytes - 13).u32(frames);  // after the score, before the two sizes and the nick's length
+    return frames;
+}
+
 bool decodeReplay(const std::string& bytes, Replay& r, std::string* reason) {
     if (bytes.size() > kMaxReplayBytes) return fail(reason, "larger than " + std::to_string(kMaxReplayBytes) + " bytes");
     if (bytes.size() < kHeaderBytes) return fail(reason, "truncated: " + std::to_string(bytes.size()) + " bytes, no whole header");

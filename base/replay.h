@@ -42,3 +42,7 @@ std::string encodeReplay(const Replay& r);
 // a compressed part that does not inflate to its stated size, a frame count,
 // screen size, pointer, button, nick, score or checksum count out of range.
 bool decodeReplay(const std::string& bytes, Replay& out, std::string* reason);
+// The frame count a recording's header states, nothing else checked; -1
+// without a whole header of this format. Lets a reader refuse a round too
+// long for it before inflating its frames.
+int64_t replayFrameCount(const std::string& bytes);

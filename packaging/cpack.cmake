@@ -1,5 +1,7 @@
-# Debian packages of the two components: bzykolot2 (the game) and
-# bzykolot2-scores (the score server as a service).
+# Debian packages of the three components: bzykolot2 (the game),
+# bzykolot2-scores (the score server as a service) and bzykolot2-data (the
+# packs both need: the game plays with them, the server checks recordings
+# against them).
 #   cmake -S . -B build -DCMAKE_INSTALL_PREFIX=/usr && cmake --build build
 #   cd build && cpack -G DEB
 # Needs install.cmake first (versions, paths, the component files).
@@ -12,7 +14,7 @@ set(CPACK_GENERATOR DEB)
 # Install with the real prefix into the staging root, so that the files
 # outside the prefix (/etc/default) land in the package and not on this machine.
 set(CPACK_SET_DESTDIR ON)
-set(CPACK_COMPONENTS_ALL game scores)
+set(CPACK_COMPONENTS_ALL game scores data)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${BZK_DEB_RELEASE})
@@ -24,8 +26,12 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 
+# The packs of the very same build: a recording names its pack by digest.
+set(BZK_DATA_DEPENDS "bzykolot2-data (= ${BZK_VERSION}-${BZK_DEB_RELEASE})")
+
 set(CPACK_DEBIAN_GAME_PACKAGE_NAME bzykolot2)
 set(CPACK_DEBIAN_GAME_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_GAME_PACKAGE_DEPENDS ${BZK_DATA_DEPENDS})
 # Built for the default loopback server, the game wants the server beside it.
 set(CPACK_DEBIAN_GAME_PACKAGE_SUGGESTS bzykolot2-scores)
 set(CPACK_COMPONENT_GAME_DESCRIPTION "arcade game: blast the flies that swarm your mouse cursor
@@ -42,11 +48,14 @@ also holds pkf, the tool that makes and inspects the game's resource packs.")
 set(CPACK_DEBIAN_SCORES_PACKAGE_NAME bzykolot2-scores)
 set(CPACK_DEBIAN_SCORES_PACKAGE_SECTION games)
 # deb-systemd-helper and deb-systemd-invoke for the maintainer scripts.
-set(CPACK_DEBIAN_SCORES_PACKAGE_DEPENDS "init-system-helpers (>= 1.52)")
+set(CPACK_DEBIAN_SCORES_PACKAGE_DEPENDS "init-system-helpers (>= 1.52), ${BZK_DATA_DEPENDS}")
 set(CPACK_COMPONENT_SCORES_DESCRIPTION "score server for the Bzykolot 2 arcade game
 Keeps the scores that a group's bzykolot2 games post, checks their
-signatures and serves the table of the ten best rounds by flies and by time,
-over plain HTTP, with the scores in an SQLite file.
+signatures, plays every round's recording again with the game's own rules
+before it lists its score, and serves the table of the ten best rounds by
+flies and by time over plain HTTP, as text for the game and as a web page
+where each round can be downloaded and watched. The scores are kept in an
+SQLite file or a PostgreSQL database that several servers share.
 .
 It runs as the systemd service bzykolot2-scores, under a user made for each
 run, with its database in /var/lib/bzykolot2-scores; the listen address is
@@ -57,5 +66,14 @@ set(CPACK_DEBIAN_SCORES_PACKAGE_CONTROL_EXTRA
     ${BZK_PKG}/debian-scores/postinst
     ${BZK_PKG}/debian-scores/prerm
     ${BZK_PKG}/debian-scores/postrm)
+
+set(CPACK_DEBIAN_DATA_PACKAGE_NAME bzykolot2-data)
+set(CPACK_DEBIAN_DATA_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_DATA_PACKAGE_ARCHITECTURE all)
+set(CPACK_COMPONENT_DATA_DESCRIPTION "graphics and sounds of the Bzykolot 2 arcade game
+The two resource packs of bzykolot2: every sprite with its animations, the
+fonts and the sound effects. The game plays with them, and the score server
+(bzykolot2-scores) plays the rounds it is sent again with the rules they
+hold, so both depend on the packs of the same version.")
 
 include(CPack)

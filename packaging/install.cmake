@@ -1,6 +1,8 @@
-# What `cmake --install` puts where, in two components: "game" (the game, its
-# packs, launcher, desktop entry, icons, metadata, manuals and the pack tool)
-# and "scores" (the score server and its service). Relocatable: the launcher
+# What `cmake --install` puts where, in three components: "game" (the game, its
+# launcher, desktop entry, icons, metadata, manuals, the pack tool and the
+# checker), "data" (the two packs, which the game plays with and the score
+# server checks recordings against) and "scores" (the score server and its
+# service). Relocatable: the launcher
 # finds the game and the packs relative to itself, so any --prefix and DESTDIR
 # work, and an unpacked package runs from wherever it was unpacked.
 include(GNUInstallDirs)
@@ -37,6 +39,7 @@ file(RELATIVE_PATH BZK_PACKS_FROM_LAUNCHER ${CMAKE_INSTALL_PREFIX}/${BZK_GAMES_D
 # The service's files name absolute paths: they hold for the configured prefix.
 set(BZK_SERVER_BIN ${CMAKE_INSTALL_FULL_SBINDIR}/bzykolot2-scores)
 set(BZK_ENV_FILE ${CMAKE_INSTALL_FULL_SYSCONFDIR}/default/bzykolot2-scores)
+set(BZK_PACKS_DIR ${CMAKE_INSTALL_FULL_DATADIR}/games/bzykolot2/data)
 
 configure_file(${BZK_PKG}/bzykolot2.sh.in ${BZK_OUT}/bzykolot2 @ONLY)
 configure_file(${BZK_PKG}/bzykolot2-scores.service.in ${BZK_OUT}/bzykolot2-scores.service @ONLY)
@@ -79,7 +82,9 @@ add_custom_target(package_files ALL DEPENDS ${BZK_GZIPPED} ${BZK_ICONS})
 install(TARGETS bzykolot2 RUNTIME DESTINATION ${BZK_GAME_DIR} COMPONENT game)
 install(FILES ${BZK_EN_MO} DESTINATION ${CMAKE_INSTALL_LOCALEDIR}/en/LC_MESSAGES COMPONENT game)
 install(FILES ${RUN_DIR}/data/gfx.pkf ${RUN_DIR}/data/sfx.pkf
-        DESTINATION ${BZK_PACK_DIR} COMPONENT game)
+        DESTINATION ${BZK_PACK_DIR} COMPONENT data)
+install(FILES ${BZK_PKG}/copyright ${BZK_OUT}/changelog.Debian.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/bzykolot2-data COMPONENT data)
 install(PROGRAMS ${BZK_OUT}/bzykolot2 DESTINATION ${BZK_GAMES_DIR} COMPONENT game)
 install(TARGETS pkf bzykolot2-replay RUNTIME DESTINATION ${BZK_GAMES_DIR} COMPONENT game)
 install(FILES ${BZK_PKG}/bzykolot2.desktop

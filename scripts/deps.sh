@@ -8,7 +8,7 @@ want=(cmake g++ make pkg-config libsdl1.2-dev libcurl4-openssl-dev libgtest-dev
 if [ "${1:-build}" = test ]; then
   want+=(xvfb xdotool imagemagick x11-xkb-utils x11-utils sox python3 gdb postgresql e2fsprogs
          dpkg-dev file lintian desktop-file-utils appstream systemd man-db clang libfuzzer-14-dev iproute2
-         g++-aarch64-linux-gnu qemu-user libsleef-dev:arm64 zlib1g-dev:arm64)
+         g++-aarch64-linux-gnu qemu-user libsleef-dev:arm64 zlib1g-dev:arm64 chromium)
 fi
 if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
 # The arm64 libraries the checker's cross build links come from Debian's multiarch.

@@ -1,6 +1,7 @@
 // bzykolot2-scores: the score server the game posts to and downloads its table
-// from. One process, plain HTTP, the scores in an SQLite file or a shared
-// PostgreSQL database.
+// from, which plays every uploaded round again before it lists its score. One
+// process, plain HTTP, the scores in an SQLite file or a shared PostgreSQL
+// database.
 #include <pthread.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "server/checker.h"
 #include "server/form.h"
 #include "server/log.h"
 #include "server/scorebook.h"
@@ -23,6 +25,9 @@ const char* const usage =
     "Serves the Bzykolot 2 score table over plain HTTP:\n"
     "  POST /bzykolot4.php         store a signed score\n"
     "  GET|POST /bzykolot4.wtf     the table: best 10 by flies and by time\n"
+    "  POST /replays               a round's recording, played again to check its score\n"
+    "  GET /replays/ID             a checked round's recording\n"
+    "  GET /                       the table as a web page\n"
     "\n"
     "  --listen ADDR:PORT       address to listen on (default 127.0.0.1:8642;\n"
     "                           port 0 picks a free port; [::1]:PORT for IPv6)\n"
@@ -42,6 +47,18 @@ const char* const usage =
     "  --max-per-address N      open connections from one client (default 32,\n"
     "                           or none with --behind-proxy; 0: no cap)\n"
     "  --threads N              threads answering connections (default 2)\n"
+    "  --scores checked|any     list a post only once its recording matched\n"
+    "                           (checked, the default), or every post (any)\n"
+    "  --data DIR               the game data recordings are played with, every\n"
+    "                           gfx*.pkf in DIR (default " BZK_DATA_DIR ");\n"
+    "                           may be given more than once\n"
+    "  --verify-threads N       rounds played again at once (default 1; 0: none,\n"
+    "                           for a server that leaves them to others)\n"
+    "  --max-round-minutes N    longer recordings are refused (default 60)\n"
+    "  --queue-per-address N    recordings of one client that may wait to be\n"
+    "                           checked (default 4); more get 429\n"
+    "  --recording-wait SEC     a post without a recording after this long has the\n"
+    "                           reason stored and logged (default 86400)\n"
     "  --help                   this text\n"
     "\n"
     "A client is an IPv4 address or an IPv6 /64 network. Prints \"listening on\n"
@@ -51,6 +68,11 @@ struct Options {
     WebOptions web;
     std::string db = "scores.db";
     bool perAddressGiven = false;
+    bool checkedOnly = true;
+    std::vector<std::string> dataDirs;  // none given: BZK_DATA_DIR
+    unsigned verifyThreads = 1;
+    unsigned queuePerAddress = 4;
+    unsigned recordingWait = 86400;
 };
 
 // "ADDR:PORT", the address possibly in brackets (IPv6). False when malformed.
@@ -106,6 +128,10 @@ int parseArgs(int argc, char** argv, Options* opt) {
             {"--max-connections", 1, 1000000, &opt->web.maxConnections},
             {"--max-per-address", 0, 1000000, &opt->web.maxPerAddress},
             {"--threads", 1, 256, &opt->web.threads},
+            {"--verify-threads", 0, 64, &opt->verifyThreads},
+            {"--max-round-minutes", 1, 1440, &opt->web.maxRoundMinutes},
+            {"--queue-per-address", 1, 1000000, &opt->queuePerAddress},
+            {"--recording-wait", 1, 100000000, &opt->recordingWait},
         };
         const Count* count = nullptr;
         for (const Count& c : counts)
@@ -113,6 +139,11 @@ int parseArgs(int argc, char** argv, Options* opt) {
         bool ok = true;
         if (a == "--db") {
             opt->db = v;
+        } else if (a == "--data") {
+            opt->dataDirs.push_back(v);
+        } else if (a == "--scores") {
+            ok = v == "checked" || v == "any";
+            opt->checkedOnly = v != "any";
         } else if (a == "--listen") {
             ok = parseListen(v, &opt->web);
         } else if (count) {
@@ -129,6 +160,7 @@ int parseArgs(int argc, char** argv, Options* opt) {
     }
     // Behind a proxy every connection comes from the proxy.
     if (opt->web.behindProxy && !opt->perAddressGiven) opt->web.maxPerAddress = 0;
+    if (opt->dataDirs.empty()) opt->dataDirs.push_back(BZK_DATA_DIR);
     return 0;
 }
 
@@ -168,15 +200,33 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
+    // The game data, then the processes that play rounds with it: forked
+    // before the store is open and before any thread exists.
     std::string error;
+    GamePacks packs;
+    for (const std::string& dir : opt.dataDirs)
+        if (!packs.addDir(dir, &error)) logLine("game data: %s\n", error.c_str());
+    if (!packs.size()) logLine("no game data (gfx*.pkf): every recording is refused as unknown game data\n");
+    CheckHelpers helpers;
+    if (!helpers.start(opt.verifyThreads, packs, &error)) {
+        std::fprintf(stderr, "bzykolot2-scores: cannot start the checkers: %s\n", error.c_str());
+        return 1;
+    }
+    opt.web.packs = &packs;
+
     std::unique_ptr<ScoreStore> store = openStore(opt.db, &error);
     if (!store) {
         std::fprintf(stderr, "bzykolot2-scores: cannot open database %s: %s\n", opt.db.c_str(), error.c_str());
         return 1;
     }
     const long long stored = store->count();
-    ScoreBook book(*store);
-    if (!book.start(&error)) {
+    logLine("%s\n", store->queueSummary().c_str());
+    ScoreBook book(*store, opt.checkedOnly, static_cast<int>(opt.queuePerAddress));
+    CheckerOptions checks;
+    checks.threads = opt.verifyThreads;
+    checks.recordingWait = opt.recordingWait;
+    Checker checker(*store, helpers, checks, [&book] { book.refresh(); });
+    if (!book.start(&error, [&checker] { checker.wake(); })) {
         std::fprintf(stderr, "bzykolot2-scores: cannot read the table: %s\n", error.c_str());
         return 1;
     }
@@ -189,11 +239,14 @@ int main(int argc, char** argv) {
     }
     const std::string& host = opt.web.host;
     std::string where = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+    checker.start();
     logLine("listening on %s:%d, database %s, %lld scores\n", where.c_str(), web.port(),
             store->where().c_str(), stored);
 
     int sig = 0;
     sigwait(&stopSignals, &sig);
+    // The rounds in play go back to the queue; then the requests in hand are answered.
+    checker.stop();
     web.stop();
     logLine("stopped\n");
     return 0;

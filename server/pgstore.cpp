@@ -28,6 +28,17 @@ const char* const schema =
     "CREATE INDEX IF NOT EXISTS scores_by_flies ON scores (flies DESC, id);"
     "CREATE INDEX IF NOT EXISTS scores_by_time ON scores (time DESC, id);";
 
+// Adds what checking recordings needs to a database of any earlier version:
+// its posts stay, unlisted in checked mode, with the reason why.
+std::string upgrade() {
+    return std::string("DO $$ BEGIN IF NOT EXISTS (SELECT 1 FROM information_schema.columns"
+                       " WHERE table_schema = current_schema() AND table_name = 'scores' AND column_name = 'replay') THEN"
+                       " ALTER TABLE scores ADD COLUMN replay BIGINT;"
+                       " ALTER TABLE scores ADD COLUMN reason TEXT;"
+                       " UPDATE scores SET reason = '") + olderPostReason + "'; END IF; END $$;" +
+           replaysSchema("BIGSERIAL", "BYTEA");
+}
+
 // The connection's last error, without libpq's closing line break.
 std::string lastError(PGconn* conn) {
     std::string e = PQerrorMessage(conn);
@@ -91,10 +102,11 @@ public:
         if (!conn_.ready(error)) return false;
         where_ = std::string("postgresql://") + PQhost(conn_.get()) + ":" + PQport(conn_.get()) +
                  "/" + PQdb(conn_.get());
-        return conn_.run(std::string("BEGIN;") + schema + "COMMIT;", error);
+        return conn_.run(std::string("BEGIN;") + schema + upgrade() + "COMMIT;", error);
     }
 
     bool add(const std::vector<Score>& scores, int* added, std::string* error) override {
+        std::lock_guard<std::mutex> lock(mutex_);
         *added = 0;
         if (scores.empty()) return true;
         if (!conn_.ready(error)) return false;
@@ -122,30 +134,6 @@ public:
         }
         *added = std::atoi(PQgetvalue(res.r, 0, 0));
         return true;
-    }
-
-    bool table(std::string* text, std::string* error) override {
-        if (!conn_.ready(error)) return false;
-        Result res(PQexec(conn_.get(), tableQuery));
-        if (PQresultStatus(res.r) != PGRES_TUPLES_OK) {
-            *error = lastError(conn_.get());
-            return false;
-        }
-        text->clear();
-        for (int i = 0; i < PQntuples(res.r); i++) {
-            if (i) text->push_back(' ');
-            *text += PQgetvalue(res.r, i, 0);
-            *text += ' ' + std::string(PQgetvalue(res.r, i, 1));
-            *text += ' ' + std::string(PQgetvalue(res.r, i, 2));
-        }
-        return true;
-    }
-
-    long long count() override {
-        std::string ignored;
-        if (!conn_.ready(&ignored)) return -1;
-        Result res(PQexec(conn_.get(), "SELECT count(*) FROM scores"));
-        return PQresultStatus(res.r) == PGRES_TUPLES_OK ? std::atoll(PQgetvalue(res.r, 0, 0)) : -1;
     }
 
     void watchOthers(const std::atomic<bool>& stop, const std::function<void()>& changed) override {
@@ -176,6 +164,54 @@ public:
     }
 
     std::string where() const override { return where_; }
+
+protected:
+    bool sql(const std::string& statement, const std::vector<Param>& params, std::vector<Row>* out,
+             std::string* error) override {
+        if (!conn_.ready(error)) return false;
+        ownPid_ = PQbackendPID(conn_.get());
+        std::vector<const char*> values;
+        std::vector<int> lengths, formats;
+        for (const Param& p : params) {
+            values.push_back(p.value.c_str());
+            lengths.push_back(static_cast<int>(p.value.size()));
+            formats.push_back(p.blob ? 1 : 0);
+        }
+        Result res(PQexecParams(conn_.get(), statement.c_str(), static_cast<int>(params.size()), nullptr,
+                                values.data(), lengths.data(), formats.data(), 0));
+        if (!res.ok()) {
+            *error = lastError(conn_.get());
+            return false;
+        }
+        if (!out) return true;
+        out->clear();
+        const Oid bytea = 17;
+        for (int i = 0; i < PQntuples(res.r); i++) {
+            Row row;
+            for (int c = 0; c < PQnfields(res.r); c++) {
+                const char* text = PQgetvalue(res.r, i, c);
+                if (PQftype(res.r, c) != bytea || PQgetisnull(res.r, i, c)) {
+                    row.emplace_back(text, static_cast<size_t>(PQgetlength(res.r, i, c)));
+                    continue;
+                }
+                size_t size = 0;
+                unsigned char* bytes = PQunescapeBytea(reinterpret_cast<const unsigned char*>(text), &size);
+                if (!bytes) return *error = "out of memory", false;
+                row.emplace_back(reinterpret_cast<char*>(bytes), size);
+                PQfreemem(bytes);
+            }
+            out->push_back(std::move(row));
+        }
+        return true;
+    }
+    const char* beginSql() const override { return "BEGIN"; }
+    const char* nowSql() const override { return "CAST(EXTRACT(EPOCH FROM now()) AS BIGINT)"; }
+    const char* skipLockedSql() const override { return " FOR UPDATE SKIP LOCKED"; }
+    std::string postedEpochSql() const override { return "CAST(EXTRACT(EPOCH FROM posted) AS BIGINT)"; }
+    const char* announceSql() const override {
+        static const std::string announce = std::string("SELECT pg_notify('") + channel + "', '')";
+        return announce.c_str();
+    }
 
 private:
     std::string url_, where_;

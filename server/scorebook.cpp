@@ -1,18 +1,14 @@
 #include "server/scorebook.h"
 
 #include "server/log.h"
+#include "server/page.h"
 
-bool ScoreBook::start(std::string* error) {
-    std::string text;
-    if (!store_.table(&text, error)) return false;
-    table_ = std::make_shared<const std::string>(text.empty() ? " " : text);
+bool ScoreBook::start(std::string* error, std::function<void()> queued) {
+    queued_ = std::move(queued);
+    if (!render(error)) return false;
     committer_ = std::thread(&ScoreBook::commitLoop, this);
     watcher_ = std::thread([this] {
-        store_.watchOthers(stopWatch_, [this] {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stale_ = true;
-            wake_.notify_one();
-        });
+        store_.watchOthers(stopWatch_, [this] { refresh(); });
     });
     return true;
 }
@@ -29,9 +25,44 @@ void ScoreBook::post(const Score& score, Done done) {
     done(500);
 }
 
+void ScoreBook::upload(const Upload& upload, Uploaded done) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!stopping_) {
+            uploads_.push_back({upload, std::move(done)});
+            wake_.notify_one();
+            return;
+        }
+    }
+    done({500, "database error"});
+}
+
+void ScoreBook::fetch(int64_t id, Fetched done) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!stopping_) {
+            fetches_.push_back({id, std::move(done)});
+            wake_.notify_one();
+            return;
+        }
+    }
+    done(false, "");
+}
+
+void ScoreBook::refresh() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stale_ = true;
+    wake_.notify_one();
+}
+
 std::shared_ptr<const std::string> ScoreBook::table() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return table_;
+}
+
+std::shared_ptr<const std::string> ScoreBook::page() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return page_;
 }
 
 void ScoreBook::stop() {
@@ -48,42 +79,74 @@ void ScoreBook::stop() {
 void ScoreBook::commitLoop() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        wake_.wait(lock, [this] { return !queue_.empty() || stale_ || stopping_; });
-        if (queue_.empty() && !stale_) return;  // stopping, nothing left to answer
-        // Everything waiting, at most one post per open connection.
-        std::vector<Pending> group;
-        group.swap(queue_);
+        wake_.wait(lock, [this] {
+            return !queue_.empty() || !uploads_.empty() || !fetches_.empty() || stale_ || stopping_;
+        });
+        if (queue_.empty() && uploads_.empty() && fetches_.empty() && !stale_) return;  // stopping, all answered
+        // Everything waiting, at most one request per open connection.
+        std::vector<Pending> posts;
+        std::vector<PendingUpload> uploads;
+        std::vector<PendingFetch> fetches;
+        posts.swap(queue_), uploads.swap(uploads_), fetches.swap(fetches_);
         bool changed = stale_;
         stale_ = false;
         lock.unlock();
 
-        int status = 200;
-        if (!group.empty()) {
-            std::vector<Score> scores;
-            scores.reserve(group.size());
-            for (const Pending& p : group) scores.push_back(p.score);
-            int added = 0;
-            std::string error;
-            if (!store_.add(scores, &added, &error)) {
-                logLine("database error: %s\n", error.c_str());
-                status = 500;
-            }
-            changed = changed || added > 0;
+        commit(posts, uploads);
+        std::string error;
+        if (changed && !render(&error)) logLine("database error: %s\n", error.c_str());
+        for (PendingFetch& f : fetches) {
+            std::string bytes;
+            const bool found = store_.matchedReplay(f.id, &bytes);
+            f.done(found, bytes);
         }
-        // The table shows a post before the post is answered.
-        if (changed) render();
-        for (Pending& p : group) p.done(status);
         lock.lock();
     }
 }
 
-void ScoreBook::render() {
-    std::string text, error;
-    if (!store_.table(&text, &error)) {
-        logLine("database error: %s\n", error.c_str());
-        return;
+void ScoreBook::commit(std::vector<Pending>& posts, std::vector<PendingUpload>& uploads) {
+    int status = 200, added = 0;
+    std::string error;
+    if (!posts.empty()) {
+        std::vector<Score> scores;
+        scores.reserve(posts.size());
+        for (const Pending& p : posts) scores.push_back(p.score);
+        if (!store_.add(scores, &added, &error)) {
+            logLine("database error: %s\n", error.c_str());
+            status = 500;
+        }
     }
-    auto fresh = std::make_shared<const std::string>(text.empty() ? " " : text);
+    std::vector<UploadAnswer> answers;
+    if (!uploads.empty()) {
+        std::vector<Upload> group;
+        for (const PendingUpload& u : uploads) group.push_back(u.upload);
+        if (!store_.addReplays(group, waitingMost_, &answers, &error)) {
+            logLine("database error: %s\n", error.c_str());
+            answers.assign(uploads.size(), {500, "database error"});
+        }
+    }
+    // In any mode a new post changes the table, which shows a post before it is answered.
+    if (!checkedOnly_ && added > 0 && !render(&error)) logLine("database error: %s\n", error.c_str());
+    for (Pending& p : posts) p.done(status);
+    bool queued = false;
+    for (size_t i = 0; i < uploads.size(); i++) {
+        uploads[i].done(answers[i]);
+        queued = queued || answers[i].status == 202;
+    }
+    if (queued && queued_) queued_();
+}
+
+bool ScoreBook::render(std::string* error) {
+    std::vector<TableRow> rows;
+    if (!store_.rows(checkedOnly_, &rows, error)) return false;
+    std::string text;
+    for (const TableRow& r : rows)
+        text += (text.empty() ? "" : " ") + r.score.nick + " " + std::to_string(r.score.flies) + " " +
+                std::to_string(r.score.time);
+    auto table = std::make_shared<const std::string>(text.empty() ? " " : text);
+    auto page = std::make_shared<const std::string>(renderPage(rows, checkedOnly_));
     std::lock_guard<std::mutex> lock(mutex_);
-    table_ = std::move(fresh);
+    table_ = std::move(table);
+    page_ = std::move(page);
+    return true;
 }

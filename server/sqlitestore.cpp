@@ -40,6 +40,15 @@ const char* const schema =
     " AND id NOT IN (SELECT MIN(id) FROM scores GROUP BY nick, flies, time);"
     "CREATE UNIQUE INDEX IF NOT EXISTS scores_once ON scores (nick, flies, time);";
 
+// Adds what checking recordings needs to a file of any earlier version: its
+// posts stay, unlisted in checked mode, with the reason why.
+std::string upgrade() {
+    return std::string("ALTER TABLE scores ADD COLUMN replay INTEGER;"
+                       "ALTER TABLE scores ADD COLUMN reason TEXT;"
+                       "UPDATE scores SET reason = '") + olderPostReason + "';" +
+           replaysSchema("INTEGER", "BLOB") + "PRAGMA user_version = 1;";
+}
+
 class SqliteStore : public ScoreStore {
 public:
     ~SqliteStore() override {
@@ -57,17 +66,24 @@ public:
         // FULL syncs every commit before add() returns, so an answered post
         // survives a crash or SIGKILL of the server. The schema is written in
         // one transaction, which takes the exclusive lock for good.
+        std::vector<Row> version;
         return exec(db_, "PRAGMA locking_mode=EXCLUSIVE;", error) &&
                exec(db_, "PRAGMA journal_mode=WAL;", error) &&
                exec(db_, "PRAGMA synchronous=FULL;", error) &&
                exec(db_, "BEGIN IMMEDIATE;", error) &&
-               (exec(db_, schema, error) || (exec(db_, "ROLLBACK;", error), false)) &&
+               ((exec(db_, schema, error) && sql("PRAGMA user_version", {}, &version, error) &&
+                 (version.at(0).at(0) != "0" || exec(db_, upgrade().c_str(), error)) &&
+                 // One process owns the file: a check in hand when the last one stopped starts again.
+                 exec(db_, "UPDATE replays SET state = 'queued', owner = NULL, lease = NULL WHERE state = 'checking'",
+                      error)) ||
+                (exec(db_, "ROLLBACK;", error), false)) &&
                exec(db_, "COMMIT;", error) &&
                prepare("INSERT OR IGNORE INTO scores (nick, flies, time) VALUES (?, ?, ?)",
                        &insert_, error);
     }
 
     bool add(const std::vector<Score>& scores, int* added, std::string* error) override {
+        std::lock_guard<std::mutex> lock(mutex_);
         *added = 0;
         if (moved(error) || !exec(db_, "BEGIN IMMEDIATE;", error)) return false;
         for (const Score& s : scores) {
@@ -95,34 +111,44 @@ public:
         return !moved(error);
     }
 
-    bool table(std::string* text, std::string* error) override {
+    std::string where() const override { return path_; }
+
+protected:
+    bool sql(const std::string& statement, const std::vector<Param>& params, std::vector<Row>* out,
+             std::string* error) override {
+        // Parameters are written $N as PostgreSQL has them; SQLite numbers them ?N.
+        std::string text = statement;
+        for (char& c : text)
+            if (c == '$') c = '?';
         Statement st;
-        if (!prepare(tableQuery, &st.s, error)) return false;
-        text->clear();
+        if (!prepare(text.c_str(), &st.s, error)) return false;
+        for (size_t i = 0; i < params.size(); i++) {
+            const std::string& v = params[i].value;
+            const int at = static_cast<int>(i + 1), size = static_cast<int>(v.size());
+            if (params[i].blob) sqlite3_bind_blob(st.s, at, v.data(), size, SQLITE_TRANSIENT);
+            else sqlite3_bind_text(st.s, at, v.data(), size, SQLITE_TRANSIENT);
+        }
+        if (out) out->clear();
         int rc;
         while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) {
-            if (!text->empty()) text->push_back(' ');
-            *text += reinterpret_cast<const char*>(sqlite3_column_text(st.s, 0));
-            *text += ' ' + std::to_string(sqlite3_column_int(st.s, 1));
-            *text += ' ' + std::to_string(sqlite3_column_int(st.s, 2));
+            if (!out) continue;
+            Row row;
+            for (int c = 0; c < sqlite3_column_count(st.s); c++) {
+                const char* bytes = static_cast<const char*>(sqlite3_column_blob(st.s, c));
+                row.emplace_back(bytes ? bytes : "", static_cast<size_t>(sqlite3_column_bytes(st.s, c)));
+            }
+            out->push_back(std::move(row));
         }
-        if (rc != SQLITE_DONE) {
-            *error = sqlite3_errmsg(db_);
-            return false;
-        }
-        return true;
+        if (rc == SQLITE_DONE) return true;
+        *error = sqlite3_errmsg(db_);
+        return false;
     }
-
-    long long count() override {
-        Statement st;
-        std::string ignored;
-        if (!prepare("SELECT COUNT(*) FROM scores", &st.s, &ignored) ||
-            sqlite3_step(st.s) != SQLITE_ROW)
-            return -1;
-        return sqlite3_column_int64(st.s, 0);
-    }
-
-    std::string where() const override { return path_; }
+    const char* beginSql() const override { return "BEGIN IMMEDIATE"; }
+    const char* nowSql() const override { return "CAST(strftime('%s', 'now') AS INTEGER)"; }
+    const char* skipLockedSql() const override { return ""; }
+    std::string postedEpochSql() const override { return "CAST(strftime('%s', posted) AS INTEGER)"; }
+    const char* announceSql() const override { return ""; }
+    bool durable(std::string* error) override { return !moved(error); }
 
 private:
     bool prepare(const char* sql, sqlite3_stmt** st, std::string* error) {

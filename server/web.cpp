@@ -4,16 +4,29 @@
 #include <strings.h>
 #include <sys/socket.h>
 
+#include "base/replay.h"
 #include "base/scorebound.h"
 #include "server/log.h"
+#include "server/page.h"
+#include "server/upload.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const size_t maxBody = 4096;  // bytes; a larger body is answered 413
+const size_t maxPostBody = 4096;  // bytes of a score's form; a larger body is answered 413
+const char* const textType = "text/plain; charset=utf-8";
+// An upload refused for the client's waiting recordings: try again after this.
+const char* const uploadRetry = "10";
 
-enum class Route { Table, Post, Refused };
+enum class Route { Table, Post, Upload, Fetch, Page, Refused };
+
+// The answer to a request the book answers on its own thread; written before
+// the connection is resumed, read after.
+struct Reply {
+    int status = 0;
+    std::string text, type = textType, header, value;
+};
 
 // One HTTP request, from its first line to its answer.
 struct Request {
@@ -26,16 +39,19 @@ struct Request {
     }
     WebServer::Conn* conn = nullptr;
     std::string method = "-", path = "-", client = "-";
+    std::string host;         // the Host header
     std::string note;         // said after the status in the log line
     std::string body;
+    size_t maxBody = maxPostBody;
+    int64_t fetchId = 0;      // with Route::Fetch
     bool begun = false;       // the headers have been seen
     bool whole = false;       // read whole: being answered, counted in inFlight_
     Route route = Route::Refused;
     int refusal = 0;          // with Route::Refused: the answer's status, text and header
     std::string refusalText, refusalHeader, refusalValue;
     bool tooLarge = false;
-    bool waiting = false;     // suspended until the book has stored the score
-    std::atomic<int> stored{0};
+    bool waiting = false;     // suspended until the book has answered
+    Reply reply;              // with `waiting`: what the book answered
     int status = 0;           // the answer queued
     bool logged = false;      // its line is written (a post's, when the book answered)
 };
@@ -50,12 +66,14 @@ std::string peerAddress(MHD_Connection* c) {
 struct Headers {
     std::string length;        // Content-Length, "" without one
     std::string forwardedFor;  // the last X-Forwarded-For header
+    std::string host;          // Host
 };
 
 MHD_Result readHeader(void* cls, MHD_ValueKind, const char* key, const char* value) {
     Headers& h = *static_cast<Headers*>(cls);
     if (strcasecmp(key, MHD_HTTP_HEADER_CONTENT_LENGTH) == 0) h.length = value;
     else if (strcasecmp(key, "X-Forwarded-For") == 0) h.forwardedFor = value;
+    else if (strcasecmp(key, MHD_HTTP_HEADER_HOST) == 0) h.host = value;
     return MHD_YES;
 }
 
@@ -67,6 +85,18 @@ bool isFormType(MHD_Connection* c) {
     while (!type.empty() && type.back() == ' ') type.pop_back();
     for (char& ch : type) ch = static_cast<char>(tolower(static_cast<unsigned char>(ch)));
     return type == "application/x-www-form-urlencoded";
+}
+
+// A recording's number in a path: 1 to 18 digits, no leading zero; 0 otherwise.
+int64_t replayId(const std::string& text) {
+    if (text.empty() || text.size() > 18 || text[0] == '0' || text.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    return std::stoll(text);
+}
+
+// A body's stated length over `most` bytes (or over 9 digits).
+bool overLength(const std::string& length, size_t most) {
+    return !length.empty() && (length.size() > 9 || std::stoul(length) > most);
 }
 
 }  // namespace
@@ -113,12 +143,13 @@ struct WebCallbacks {
     // unread, or framing that cannot be trusted).
     static MHD_Result answer(WebServer* self, MHD_Connection* c, Request* r, int status,
                              const std::string& text, bool close = false,
-                             const char* header = nullptr, const std::string& value = "") {
+                             const char* header = nullptr, const std::string& value = "",
+                             const char* type = textType) {
         setBusy(self, r, true);
         MHD_Response* res = MHD_create_response_from_buffer(text.size(), const_cast<char*>(text.data()),
                                                             MHD_RESPMEM_MUST_COPY);
         if (!res) return MHD_NO;
-        MHD_add_response_header(res, MHD_HTTP_HEADER_CONTENT_TYPE, "text/plain; charset=utf-8");
+        MHD_add_response_header(res, MHD_HTTP_HEADER_CONTENT_TYPE, type);
         if (header) MHD_add_response_header(res, header, value.c_str());
         if (close) MHD_add_response_header(res, MHD_HTTP_HEADER_CONNECTION, "close");
         r->status = status;
@@ -129,6 +160,18 @@ struct WebCallbacks {
 
     static MHD_Result answerTable(WebServer* self, MHD_Connection* c, Request* r) {
         return answer(self, c, r, 200, *self->book_.table());
+    }
+
+    // The page with the address the reader used, or the one listened on.
+    static MHD_Result answerPage(WebServer* self, MHD_Connection* c, Request* r) {
+        const WebOptions& o = self->options_;
+        std::string address = r->host;
+        if (!plainHost(address))
+            address = (o.host.find(':') != std::string::npos ? "[" + o.host + "]" : o.host) + ":" +
+                      std::to_string(self->port());
+        // No script runs on it, whatever a row holds.
+        return answer(self, c, r, 200, pageFor(*self->book_.page(), address), false, "Content-Security-Policy",
+                      "default-src 'none'; style-src 'unsafe-inline'", "text/html; charset=utf-8");
     }
 
     // The headers are in: route, framing, flood limit.
@@ -146,15 +189,29 @@ struct WebCallbacks {
         // read whole: queued earlier, the library would close the connection.
         const std::string m = method;
         const bool get = m == MHD_HTTP_METHOD_GET || m == MHD_HTTP_METHOD_HEAD;
+        const bool post = m == MHD_HTTP_METHOD_POST;
+        r->host = f.host;
         if (r->path == "/bzykolot4.wtf") {
             // The game's download after a post may go out as a POST with an empty body.
-            if (get || m == MHD_HTTP_METHOD_POST) r->route = Route::Table;
+            if (get || post) r->route = Route::Table;
             else r->refuse(405, "405\n", MHD_HTTP_HEADER_ALLOW, "GET, POST");
+        } else if (r->path == "/" || r->path == "/index.html") {
+            if (get) r->route = Route::Page;
+            else r->refuse(405, "405\n", MHD_HTTP_HEADER_ALLOW, "GET");
+        } else if (r->path.rfind("/replays/", 0) == 0) {
+            r->fetchId = replayId(r->path.substr(9));
+            if (!r->fetchId) r->refuse(404, "404\n");
+            else if (get) r->route = Route::Fetch;
+            else r->refuse(405, "405\n", MHD_HTTP_HEADER_ALLOW, "GET");
+        } else if (r->path == "/replays") {
+            if (!post) r->refuse(405, "405\n", MHD_HTTP_HEADER_ALLOW, "POST");
+            else if (overLength(f.length, kMaxReplayBytes)) return answer(self, c, r, 413, "413\n", true);
+            else r->route = Route::Upload, r->maxBody = kMaxReplayBytes;
         } else if (r->path != "/bzykolot4.php") {
             r->refuse(404, "404\n");
-        } else if (m != MHD_HTTP_METHOD_POST) {
+        } else if (!post) {
             r->refuse(405, "Tylko POST\n", MHD_HTTP_HEADER_ALLOW, "POST");
-        } else if (!f.length.empty() && (f.length.size() > 9 || std::stoul(f.length) > maxBody)) {
+        } else if (overLength(f.length, maxPostBody)) {
             return answer(self, c, r, 413, "413\n", true);
         } else {
             double now = std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
@@ -176,15 +233,53 @@ struct WebCallbacks {
                                           : "Niemozliwy wynik: za duzo much na ten czas";
         }
         if (v.status != 200) return answer(self, c, r, v.status, v.message + "\n");
-        setBusy(self, r, true);
-        r->waiting = true;
-        // Suspended first: the book may answer before this call returns.
-        MHD_suspend_connection(c);
+        suspend(self, c, r);
         self->book_.post(v.score, [r, c](int status) {
-            r->stored = status;
+            r->reply.status = status;
+            r->reply.text = status == 200 ? "Zapisano\n" : "Blad bazy\n";
             // Logged now: a client that left without reading its answer may
             // never get one, and its stored score must still be traced.
             logRequest(r, status);
+            MHD_resume_connection(c);
+        });
+        return MHD_YES;
+    }
+
+    // The book answers on its thread. Suspended first: it may answer before
+    // the call that hands it the request returns.
+    static void suspend(WebServer* self, MHD_Connection* c, Request* r) {
+        setBusy(self, r, true);
+        r->waiting = true;
+        MHD_suspend_connection(c);
+    }
+
+    // A whole recording: read here, queued (or refused) by the book.
+    static MHD_Result upload(WebServer* self, MHD_Connection* c, Request* r) {
+        Upload u;
+        const UploadAnswer read = readUpload(r->body, *self->options_.packs, self->options_.maxRoundMinutes, &u);
+        if (read.status) {
+            r->note += (r->note.empty() ? "" : "; ") + read.text;
+            return answer(self, c, r, read.status, read.text + "\n");
+        }
+        u.client = limitKey(r->client);
+        suspend(self, c, r);
+        self->book_.upload(u, [r, c](const UploadAnswer& a) {
+            r->reply.status = a.status;
+            r->reply.text = a.text + "\n";
+            if (a.status == 429) r->reply.header = MHD_HTTP_HEADER_RETRY_AFTER, r->reply.value = uploadRetry;
+            r->note += (r->note.empty() ? "" : "; ") + a.text;
+            logRequest(r, a.status);
+            MHD_resume_connection(c);
+        });
+        return MHD_YES;
+    }
+
+    static MHD_Result fetch(WebServer* self, MHD_Connection* c, Request* r) {
+        suspend(self, c, r);
+        const std::string name = "attachment; filename=\"bzykolot2-" + std::to_string(r->fetchId) + ".bzr\"";
+        self->book_.fetch(r->fetchId, [r, c, name](bool found, const std::string& bytes) {
+            r->reply = found ? Reply{200, bytes, "application/octet-stream", MHD_HTTP_HEADER_CONTENT_DISPOSITION, name}
+                             : Reply{404, "404\n", textType, "", ""};
             MHD_resume_connection(c);
         });
         return MHD_YES;
@@ -197,14 +292,15 @@ struct WebCallbacks {
         if (!r->begun) return begin(self, c, r, method);
         if (*size) {
             // Past the limit the rest is read and dropped, within the deadline.
-            if (r->body.size() + *size > maxBody) r->tooLarge = true;
+            if (r->body.size() + *size > r->maxBody) r->tooLarge = true;
             else r->body.append(data, *size);
             *size = 0;
             return MHD_YES;
         }
         if (r->waiting) {
-            int status = r->stored;
-            return answer(self, c, r, status, status == 200 ? "Zapisano\n" : "Blad bazy\n");
+            const Reply& a = r->reply;
+            return answer(self, c, r, a.status, a.text, false, a.header.empty() ? nullptr : a.header.c_str(), a.value,
+                          a.type.c_str());
         }
         if (r->tooLarge) return answer(self, c, r, 413, "413\n");
         switch (r->route) {
@@ -212,6 +308,12 @@ struct WebCallbacks {
             return answerTable(self, c, r);
         case Route::Post:
             return post(self, c, r, r->body);
+        case Route::Upload:
+            return upload(self, c, r);
+        case Route::Fetch:
+            return fetch(self, c, r);
+        case Route::Page:
+            return answerPage(self, c, r);
         case Route::Refused:
             break;
         }

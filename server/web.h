@@ -4,6 +4,9 @@
 // socket, never a worker. The routes:
 //   POST /bzykolot4.php       store a signed score
 //   GET|POST /bzykolot4.wtf   the table
+//   POST /replays             a round's recording, to be played again
+//   GET /replays/ID           a matched recording
+//   GET / (/index.html)       the table as a web page
 // and one log line per request: "TIME ADDRESS METHOD PATH STATUS[ NOTE]".
 #pragma once
 #include <atomic>
@@ -15,6 +18,7 @@
 
 #include "server/gate.h"
 #include "server/limits.h"
+#include "server/packs.h"
 #include "server/scorebook.h"
 
 struct MHD_Daemon;
@@ -30,6 +34,8 @@ struct WebOptions {
     unsigned postsPerMinute = 10;  // after the burst; 0: no limit
     unsigned postBurst = 10;
     bool behindProxy = false;      // the client is the last X-Forwarded-For address
+    const GamePacks* packs = nullptr;  // the game data uploads are checked against
+    unsigned maxRoundMinutes = 60;     // a longer recording is refused before it is played
 };
 
 class WebServer {

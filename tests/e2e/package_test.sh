@@ -10,15 +10,23 @@ prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$BUILD_DIR/CMakeCache.txt")
 pkg=$E2E_SCRATCH/pkg  # gzip instead of the release's xz: the same files in a third of the time
 (cd "$BUILD_DIR" && cpack -G DEB -B "$pkg" -D CPACK_DEBIAN_COMPRESSION_TYPE=gzip) >"$ART/cpack.log" 2>&1 ||
     fail "cpack failed: $(tail -5 "$ART/cpack.log")"
-game_deb=$(ls "$pkg"/bzykolot2_*_"$(dpkg --print-architecture)".deb) scores_deb=$(ls "$pkg"/bzykolot2-scores_*.deb)
+game_deb=$(ls "$pkg"/bzykolot2_*_"$(dpkg --print-architecture)".deb) scores_deb=$(ls "$pkg"/bzykolot2-scores_*.deb) data_deb=$(ls "$pkg"/bzykolot2-data_*_all.deb)
+# Game and server need the packs of their own version.
+version=$(dpkg-deb -f "$data_deb" Version)
+for deb in "$game_deb" "$scores_deb"; do
+    dpkg-deb -f "$deb" Depends | tr ',' '\n' | grep -qx " *bzykolot2-data (= $version)" || fail "$deb does not depend on bzykolot2-data (= $version)"
+done
 # Files only in the installed places; warnings count (packages made outside Debian's archive close no bug).
-bad=$(for deb in "$game_deb" "$scores_deb"; do dpkg-deb -c "$deb"; done | awk '{print $NF}' | grep -v '/$' | grep -vE '^\./(usr/(games/[^/]+|lib/games/bzykolot2/bzykolot2|share/(applications|metainfo|icons/hicolor|games/bzykolot2/data|locale/en/LC_MESSAGES|man/man[168]|doc/bzykolot2(-scores)?)/.+|sbin/[^/]+|lib/systemd/system/[^/]+)|etc/default/[^/]+)$')
+bad=$(for deb in "$game_deb" "$scores_deb" "$data_deb"; do dpkg-deb -c "$deb"; done | awk '{print $NF}' | grep -v '/$' | grep -vE '^\./(usr/(games/[^/]+|lib/games/bzykolot2/bzykolot2|share/(applications|metainfo|icons/hicolor|games/bzykolot2/data|locale/en/LC_MESSAGES|man/man[168]|doc/bzykolot2(-scores|-data)?)/.+|sbin/[^/]+|lib/systemd/system/[^/]+)|etc/default/[^/]+)$')
+[ "$(dpkg-deb -c "$data_deb" | grep -c '/data/[gs]fx\.pkf$')" = 2 ] && ! dpkg-deb -c "$game_deb" | grep -q '\.pkf$' || fail "the packs are not in bzykolot2-data alone"
 [ -z "$bad" ] || fail "unexpected files in the packages: $bad"
-lintian --fail-on error,warning --suppress-tags initial-upload-closes-no-bugs "$game_deb" "$scores_deb" >"$ART/lintian.txt" 2>&1 ||
+lintian --fail-on error,warning --suppress-tags initial-upload-closes-no-bugs "$game_deb" "$scores_deb" "$data_deb" >"$ART/lintian.txt" 2>&1 ||
     fail "lintian: $(grep -E '^[EW]:' "$ART/lintian.txt")"
 root="$E2E_SCRATCH/unpacked game" sroot=$E2E_SCRATCH/server-root  # it must run from any folder
 dpkg-deb -x "$game_deb" "$root"
+dpkg-deb -x "$data_deb" "$root"
 dpkg-deb -x "$scores_deb" "$sroot"
+dpkg-deb -x "$data_deb" "$sroot"
 desktop-file-validate "$root/usr/share/applications/bzykolot2.desktop" >"$ART/desktop.txt" 2>&1 || fail "$(cat "$ART/desktop.txt")"
 appstreamcli validate-tree --no-net "$root" >"$ART/appstream.txt" 2>&1 || fail "appstreamcli: $(cat "$ART/appstream.txt")"
 icons=$(cd "$root/usr/share/icons/hicolor" && identify -format '%d %wx%h %[channels]\n' */apps/bzykolot2.png | sort -n)
@@ -53,6 +61,7 @@ status=$? said="bzykolot2: $E2E_SCRATCH/short.bzr: truncated: 8 bytes, no whole 
     fail "--watch through the launcher: $(cat "$E2E_SCRATCH/watch.err" "$E2E_SCRATCH/notified")"
 # From a link to another copy's launcher (as a new version would be): data/ follows.
 dpkg-deb -x "$game_deb" "$E2E_SCRATCH/second"
+dpkg-deb -x "$data_deb" "$E2E_SCRATCH/second"
 ln -s "$E2E_SCRATCH/second/usr/games/bzykolot2" "$home/bzykolot2"
 launch "$home/bzykolot2"
 e2e_wait_log "$player" "INFO: Wystartowano"
@@ -67,7 +76,8 @@ e2e_wait_exit 30
 
 mkdir "$E2E_SCRATCH/state"
 (. "$sroot/etc/default/bzykolot2-scores"
- exec "$sroot/usr/sbin/bzykolot2-scores" --listen 127.0.0.1:0 --db "$E2E_SCRATCH/state/scores.db" $OPTIONS) >"$ART/server.log" 2>&1 &
+ exec "$sroot/usr/sbin/bzykolot2-scores" --listen 127.0.0.1:0 --db "$E2E_SCRATCH/state/scores.db" \
+      --data "$sroot/usr/share/games/bzykolot2/data" $OPTIONS) >"$ART/server.log" 2>&1 &
 E2E_SERVER_PID=$!
 listening() { port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\),.*/\1/p' "$ART/server.log"); [ -n "$port" ]; }
 e2e_until 10 listening || fail "the server did not listen: $(cat "$ART/server.log")"
@@ -76,6 +86,7 @@ kill $E2E_SERVER_PID
 wait $E2E_SERVER_PID
 status=$?
 [ "$code" = 200 ] && [ "$status" = 0 ] && [ -s "$E2E_SCRATCH/state/scores.db" ] || fail "server: answer $code, status $status"
+grep -q "^game data [0-9a-f]\{32\} from $sroot/usr/share/games/bzykolot2/data/gfx.pkf$" "$ART/server.log" || fail "the server read no packs: $(cat "$ART/server.log")"
 # The unit as installed, pointing at the unpacked program; systemd rates its exposure 0 to 10.
 unit=$E2E_SCRATCH/bzykolot2-scores.service
 sed "s|$prefix/sbin/bzykolot2-scores|$sroot$prefix/sbin/bzykolot2-scores|" "$sroot/usr/lib/systemd/system/bzykolot2-scores.service" >"$unit"

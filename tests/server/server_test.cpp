@@ -1,7 +1,8 @@
 // The score server as a program on a loopback port with a fresh store, talked
 // to over HTTP. The store is an SQLite file, or, when BZK_TEST_PG_URL_FILE
 // names a file holding the URL of a throw-away PostgreSQL cluster, a schema of
-// its own in that database: the same tests run on both.
+// its own in that database: the same tests run on both. Servers list every
+// post (--scores any) unless a test asks for checked rounds only.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -13,13 +14,19 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <sqlite3.h>
+
 #include <fstream>
+#include <map>
 #include <regex>
 #include <thread>
 
 #include "base/md5.h"
+#include "base/replay.h"
+#include "base/sheet.h"
 #include "server/head.h"
 #include "server/limits.h"
+#include "world/roundplay.h"
 
 namespace {
 
@@ -103,6 +110,22 @@ size_t closedOf(const std::vector<int>& fds, size_t want) {
     return closed;
 }
 
+// The build's graphics pack; rounds are played on it.
+const PackSheets& buildPack() {
+    static PackSheets pack;
+    static const bool loaded = pack.load(RUN_DATA "/gfx.pkf", nullptr);
+    EXPECT_TRUE(loaded) << RUN_DATA;
+    return pack;
+}
+// A round lost with the pointer shaking on a spot of the seed's choosing, at most `most` frames.
+Replay playRound(uint32_t seed, const std::string& nick, int32_t most = 100000) {
+    Replay r = recordRound(buildPack(), seed, 640, 480, [seed](int32_t f) { return PlayerInput{int32_t(100 + seed * 37 % 400 + f % 7), 240, 0}; }, most);
+    r.nick = nick, r.playedAt = 1796000000 + seed;
+    return r;
+}
+std::string scoreOf(const Replay& r) { return r.nick + " " + std::to_string(r.flies) + " " + std::to_string(r.time); }
+std::string postOf(const Replay& r) { return body(r.nick, std::to_string(r.flies), std::to_string(r.time)); }
+
 class ScoreServer : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -129,7 +152,7 @@ protected:
     // once it printed where it listens and the scores it holds. Earlier ones keep running.
     bool start(std::vector<std::string> options = {}) {
         log = dir + "/server" + std::to_string(++starts) + ".log";
-        options.insert(options.begin(), {SERVER_BIN, "--listen", "127.0.0.1:0", "--db", db});
+        options.insert(options.begin(), {SERVER_BIN, "--listen", "127.0.0.1:0", "--db", db, "--data", RUN_DATA, "--scores", "any"});
         if ((pid = fork()) == 0) {
             if (!freopen(log.c_str(), "w", stdout)) _exit(127);
             std::vector<char*> argv;
@@ -138,12 +161,15 @@ protected:
             execv(SERVER_BIN, argv.data());
             _exit(127);
         }
-        pids.push_back(pid);
+        pids.push_back(pidOf[starts] = pid);
         const std::regex ready("listening on (\\S+):([0-9]+), database .*, ([0-9]+) scores\n");
         for (int i = 0; i < 200 && waitpid(pid, nullptr, WNOHANG) == 0; i++, std::this_thread::sleep_for(50ms)) {
             std::smatch m;
             const std::string text = readFile(log);
-            if (std::regex_search(text, m, ready)) return host = m[1], port = std::stoi(m[2]), stored = std::stoll(m[3]), true;
+            if (std::regex_search(text, m, ready)) {
+                ports.resize(size_t(starts)), ports.back() = port = std::stoi(m[2]);
+                return host = m[1], stored = std::stoll(m[3]), true;
+            }
         }
         return false;
     }
@@ -170,9 +196,59 @@ protected:
         return res && res->status == 200 ? res->body : "<no table>";
     }
 
+    // Sends a recording from `from`: "STATUS TEXT", with " retry=N" after a Retry-After.
+    std::string upload(const std::string& bytes, const std::string& from = "127.0.0.1") {
+        const int fd = connectFrom(from, port);
+        const std::string in = answersUntilClosed(fd, "POST /replays HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Type: "
+            "application/octet-stream\r\nContent-Length: " + std::to_string(bytes.size()) + "\r\n\r\n" + bytes);
+        close(fd);
+        std::smatch m, retry;
+        if (!std::regex_search(in, m, std::regex("^HTTP/1.1 ([0-9]+)[^]*?\r\n\r\n([^\n]*)\n$"))) return "<" + in + ">";
+        const bool later = std::regex_search(in, retry, std::regex("\r\nRetry-After: ([0-9]+)\r\n"));
+        return m[1].str() + " " + m[2].str() + (later ? " retry=" + retry[1].str() : "");
+    }
+    // The same recording sent again until its check is over: its state.
+    std::string checked(const std::string& bytes, const std::string& from = "127.0.0.1") {
+        std::string a;
+        for (int i = 0; i < 600 && std::regex_match(a = upload(bytes, from), std::regex("20[02] (queued|checking).*")); i++)
+            std::this_thread::sleep_for(100ms);
+        return a;
+    }
+    // Rows of a query on the store (of servers stopped, for SQLite), fields joined by "|".
+    std::vector<std::string> query(const std::string& sql) {
+        std::vector<std::string> rows;
+        if (!pg.empty()) {
+            std::unique_ptr<PGconn, void (*)(PGconn*)> c(PQconnectdb(db.c_str()), PQfinish);
+            std::unique_ptr<PGresult, void (*)(PGresult*)> r(PQexec(c.get(), sql.c_str()), PQclear);
+            for (int i = 0; i < PQntuples(r.get()); i++) {
+                rows.emplace_back();
+                for (int f = 0; f < PQnfields(r.get()); f++) rows.back() += (f ? "|" : "") + std::string(PQgetvalue(r.get(), i, f));
+            }
+            return rows;
+        }
+        sqlite3* file = nullptr;
+        sqlite3_open(db.c_str(), &file);
+        sqlite3_exec(file, sql.c_str(), [](void* out, int n, char** values, char**) {
+            std::string row;
+            for (int f = 0; f < n; f++) row += (f ? "|" : "") + std::string(values[f] ? values[f] : "");
+            static_cast<std::vector<std::string>*>(out)->push_back(row);
+            return 0;
+        }, &rows, nullptr);
+        sqlite3_close(file);
+        return rows;
+    }
+    // Waits up to `seconds` for `text` in the log of server `n` (1: the first started).
+    bool logged(const std::string& text, int seconds = 30, int n = 0) {
+        for (int i = 0; i < seconds * 20; i++, std::this_thread::sleep_for(50ms))
+            if (readFile(n ? dir + "/server" + std::to_string(n) + ".log" : log).find(text) != std::string::npos) return true;
+        return false;
+    }
+
     std::string dir, log, pg, schema, db, host;
     pid_t pid = -1;
     std::vector<pid_t> pids;
+    std::vector<int> ports;  // of each start, from 1
+    std::map<int, pid_t> pidOf;  // of each start
     int port = 0, starts = 0;
     long long stored = -1;
 };
@@ -434,7 +510,7 @@ TEST_F(ScoreServer, ListensWhereToldAndRefusesBadOptions) {
         {"--db /nonexistent/dir/scores.db --listen 127.0.0.1:0", 1}};
     // Every connection is three descriptors: the cap is kept under the limit, and said so.
     std::system(("ulimit -n 400; timeout 2 " SERVER_BIN " --max-connections 1000 --listen 127.0.0.1:0 --db " + dir + "/l.db >" + dir + "/out").c_str());
-    EXPECT_EQ(readFile(dir + "/out").find("at most 112 connections: the descriptor limit is 400\nlistening on "), 0u) << readFile(dir + "/out");
+    EXPECT_NE(readFile(dir + "/out").find("\nat most 112 connections: the descriptor limit is 400\nlistening on "), std::string::npos) << readFile(dir + "/out");
     for (const auto& [args, code] : rows) {
         const int status = std::system((SERVER_BIN " " + args + " >" + dir + "/out 2>" + dir + "/err").c_str());
         EXPECT_EQ(WEXITSTATUS(status), code) << args;
@@ -505,6 +581,186 @@ TEST_F(ScoreServer, PostgresConnectionLostAndRegained) {
     EXPECT_EQ(table(), "Kot 12 3600 Pies 7 1800");
     stop();
     pgRun(pg, "DROP DATABASE " + name + " WITH (FORCE)");
+}
+
+// Checked mode lists a post only once its recording, played again, gave the same
+// world and score. Forgeries stay off, each with its reason: a post without a
+// recording (also the largest score the bound lets through), another round's
+// recording under a better score, a changed byte or frame, a nick that differs,
+// and a listed round taken under another nick.
+TEST_F(ScoreServer, OnlyRoundsPlayedAgainAreListed) {
+    stop();
+    ASSERT_TRUE(start({"--post-rate", "0", "--scores", "checked", "--recording-wait", "2"})) << readFile(log);
+    const Replay real = playRound(1, "Ala"), other = playRound(2, "Ola");
+    Replay eve = other, frame = playRound(3, "Jan"), thief = real, renamed = playRound(5, "Ewa");
+    eve.nick = "Eve", eve.flies += 5;
+    frame.frames[100].x ^= 1;
+    thief.nick = "Thief", renamed.nick = "Ewka";
+    std::string seed = encodeReplay(playRound(4, "Kuba")), payload = encodeReplay(playRound(6, "Ida"));
+    seed[30] ^= 1, payload[payload.size() - 9] ^= 1;
+    for (const Replay& r : {real, eve, frame, thief, playRound(4, "Kuba"), playRound(5, "Ewa"), playRound(6, "Ida")}) EXPECT_EQ(post(postOf(r)), 200);
+    EXPECT_EQ(post(body("Nikt", "50", "3000")) + post(body("Max", "214748422", "2147483647")), 400) << "both stored";
+    EXPECT_EQ(upload(encodeReplay(real)), "202 queued as recording 1");
+    EXPECT_EQ(upload(encodeReplay(thief)), "422 this round was sent already, as recording 1");
+    EXPECT_EQ(upload(encodeReplay(renamed)), "422 no score posted for this round");
+    EXPECT_EQ(upload(payload).substr(0, 21), "400 not a recording: ");
+    for (const std::string& forged : {encodeReplay(eve), encodeReplay(frame), seed}) {
+        EXPECT_EQ(upload(forged).substr(0, 24), "202 queued as recording ");
+        EXPECT_TRUE(std::regex_match(checked(forged), std::regex("200 mismatch: frame [0-9]+: (checksum|score) .*")));
+    }
+    EXPECT_EQ(checked(encodeReplay(real)), "200 matched");
+    EXPECT_EQ(table(), scoreOf(real));
+    auto mismatched = httplib::Client("127.0.0.1", port).Get("/replays/2");
+    EXPECT_TRUE(mismatched && mismatched->status == 404) << "only a matched recording is served";
+    EXPECT_TRUE(logged("post Max 214748422 2147483647 not listed: no recording within 2 s of the post\n")) << readFile(log);
+    ASSERT_TRUE(logged("post Nikt 50 3000 not listed")) << readFile(log);
+    stop();
+    const std::vector<std::string> reasons = query("SELECT nick, COALESCE(replay, 0), reason FROM scores ORDER BY id");
+    ASSERT_EQ(reasons.size(), 9u);
+    EXPECT_EQ(reasons[0], "Ala|1|");
+    EXPECT_TRUE(std::regex_match(reasons[1], std::regex("Eve\\|0\\|recording 2: mismatch: frame [0-9]+: .*"))) << reasons[1];
+    EXPECT_EQ(reasons[7], "Nikt|0|no recording within 2 s of the post");
+    EXPECT_EQ(reasons[8], "Max|0|no recording within 2 s of the post");
+}
+
+// A hostile sender gets refused before its rounds run and holds at most its
+// share of the queue; the queue survives a restart whole, and another client's
+// round is checked after at most that share.
+TEST_F(ScoreServer, HostileUploadsAreBoundedAndTheQueueOutlivesRestarts) {
+    stop();
+    ASSERT_TRUE(start({"--post-rate", "0", "--scores", "checked", "--verify-threads", "0"})) << readFile(log);
+    const Replay good = playRound(7, "Ala");
+    const std::string bytes = encodeReplay(good);
+    std::string long_ = bytes, inflating = bytes, unknown = bytes;
+    const uint32_t billion = 1000000000, rawSize = uint32_t(inflating[54] & 0xff) | uint32_t(inflating[55] & 0xff) << 8;
+    memcpy(&long_[50], &billion, 4);
+    inflating[54] = char((rawSize - 1) & 0xff), inflating[55] = char((rawSize - 1) >> 8), unknown[12] ^= 1;
+    EXPECT_EQ(upload(std::string(kMaxReplayBytes + 1, 'x')), "413 413");
+    EXPECT_EQ(upload(long_), "422 round over 60 minutes");
+    EXPECT_EQ(upload(inflating), "400 not a recording: compressed frames do not inflate to their " + std::to_string(rawSize - 1) + " bytes");
+    EXPECT_EQ(upload(unknown), "422 unknown game data");
+    std::map<std::string, int> answers;
+    std::vector<std::string> flood;
+    for (uint32_t i = 0; i < 100; i++) {
+        Replay r;
+        r.gfxDigest = buildPack().digest(), r.width = 640, r.height = 480, r.seed = i, r.nick = "F" + std::to_string(i), r.time = 198;
+        r.frames.assign(200, PlayerInput{1, 1, 0}), r.checksums.assign(4, 0);
+        EXPECT_EQ(post(postOf(r)), 200);
+        flood.push_back(encodeReplay(r));
+        answers[upload(flood.back(), "127.0.0.2").substr(0, i > 3 ? std::string::npos : 3)]++;
+    }
+    EXPECT_EQ(answers, (std::map<std::string, int>{{"202", 4}, {"429 too many recordings waiting retry=10", 96}}));
+    EXPECT_EQ(post(postOf(good)), 200);
+    EXPECT_EQ(upload(bytes, "127.0.0.3"), "202 queued as recording 5");
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    ASSERT_TRUE(start({"--post-rate", "0", "--scores", "checked"})) << readFile(log);
+    const auto since = std::chrono::steady_clock::now();
+    EXPECT_EQ(checked(bytes, "127.0.0.3"), "200 matched");
+    EXPECT_LT(std::chrono::steady_clock::now() - since, 30s) << "behind at most four of the flood's";
+    for (int i = 0; i < 4; i++) EXPECT_EQ(checked(flood[i], "127.0.0.2").substr(0, 27), "200 mismatch: frame 63: che");
+    EXPECT_EQ(table(), scoreOf(good));
+}
+
+// Each round is played once, by one of the servers sharing the queue. A server
+// killed while a round plays loses nothing: the next one to start (or, on a
+// shared database, the other server once the lease ran out) plays it.
+TEST_F(ScoreServer, RoundsArePlayedOnceEvenByAServerKilledMidway) {
+    stop();
+    for (int n = pg.empty() ? 1 : 2; n > 0; n--) ASSERT_TRUE(start({"--post-rate", "0", "--scores", "checked"})) << readFile(log);
+    std::vector<std::string> sent;
+    for (uint32_t seed : {12, 13, 14, 15}) {
+        const Replay r = playRound(seed, "S" + std::to_string(seed));
+        EXPECT_EQ(post(postOf(r)), 200);
+        EXPECT_EQ(upload(sent.emplace_back(encodeReplay(r))).substr(0, 3), "202");
+    }
+    for (const std::string& r : sent) EXPECT_EQ(checked(r), "200 matched");
+    const std::string logs = readFile(dir + "/server" + std::to_string(starts) + ".log") + readFile(dir + "/server" + std::to_string(starts - 1) + ".log");
+    for (int id = 1; id <= 4; id++) {
+        const std::regex line("recording " + std::to_string(id) + ": checking");
+        EXPECT_EQ(std::distance(std::sregex_iterator(logs.begin(), logs.end(), line), std::sregex_iterator()), 1) << id;
+    }
+    const std::string file = dir + "/long.bzr";
+    ASSERT_EQ(std::system((BOT_BIN " bot --data " RUN_DATA " --seed 3 --survive 3000 " + file + " >/dev/null").c_str()), 0);
+    const std::string bytes = readFile(file);
+    Replay r;
+    ASSERT_TRUE(decodeReplay(bytes, r, nullptr));
+    EXPECT_EQ(post(postOf(r)), 200);
+    EXPECT_EQ(upload(bytes), "202 queued as recording 5");
+    int killed = 0;
+    for (int i = 0; i < 400 && !killed; i++, std::this_thread::sleep_for(10ms))
+        for (int n = 1; n <= starts && !killed; n++)
+            if (readFile(dir + "/server" + std::to_string(n) + ".log").find("recording 5: checking") != std::string::npos) killed = n;
+    ASSERT_TRUE(killed);
+    kill(pidOf[killed], SIGKILL);
+    waitpid(pidOf[killed], nullptr, 0);
+    EXPECT_EQ(readFile(dir + "/server" + std::to_string(killed) + ".log").find("recording 5 ("), std::string::npos) << "killed mid-check";
+    const int survivor = !pg.empty() ? (killed == starts ? starts - 1 : starts) : start({"--post-rate", "0", "--scores", "checked"}) ? starts : 0;
+    ASSERT_TRUE(survivor) << readFile(log);
+    EXPECT_TRUE(logged("recording 5 (" + scoreOf(r) + "): matched, listed\n", 60, survivor)) << readFile(dir + "/server" + std::to_string(survivor) + ".log");
+    EXPECT_EQ(table(false, ports[size_t(survivor - 1)]).substr(0, scoreOf(r).size()), scoreOf(r)) << "the longest round";
+}
+
+// A database made before recordings were checked keeps its posts: listed with
+// --scores any, not in checked mode. The page escapes every nick a row holds.
+TEST_F(ScoreServer, EarlierDatabaseKeepsItsRows) {
+    stop();
+    query(pg.empty() ? "CREATE TABLE scores (id INTEGER PRIMARY KEY AUTOINCREMENT, nick TEXT NOT NULL, flies INTEGER NOT NULL,"
+                       " time INTEGER NOT NULL, posted TEXT NOT NULL DEFAULT (datetime('now')))"
+                     : "CREATE TABLE scores (id BIGSERIAL PRIMARY KEY, nick TEXT NOT NULL, flies INTEGER NOT NULL,"
+                       " time INTEGER NOT NULL, posted TIMESTAMPTZ NOT NULL DEFAULT now(), UNIQUE (nick, flies, time))");
+    query("INSERT INTO scores (nick, flies, time) VALUES ('Old', 5, 600), ('<i>x</i>&', 6, 700)");
+    for (const char* mode : {"checked", "any"}) {
+        ASSERT_TRUE(start({"--scores", mode})) << readFile(log);
+        auto page = httplib::Client("127.0.0.1", port).Get("/");
+        ASSERT_TRUE(page);
+        EXPECT_EQ(table(), mode == std::string("any") ? "<i>x</i>& 6 700 Old 5 600" : " ") << mode;
+        EXPECT_EQ(page->body.find("<i>"), std::string::npos);
+        EXPECT_EQ(page->body.find("<td class=\"nick\">&lt;i&gt;x&lt;/i&gt;&amp;</td>") != std::string::npos, mode == std::string("any"));
+        stop();
+    }
+}
+
+// The page as a browser reads it: both top tens in the game's order with the
+// game's places and values, each row's command and recording pointing at this
+// server and at the recording's very bytes.
+TEST_F(ScoreServer, WebPageReadsAsTheGameShowsTheTable) {
+    if (!pg.empty()) GTEST_SKIP() << "the web side only";
+    if (std::system("command -v chromium >/dev/null") != 0) GTEST_SKIP() << "no chromium (Debian package chromium)";
+    stop();
+    ASSERT_TRUE(start({"--post-rate", "0", "--scores", "checked"})) << readFile(log);
+    std::vector<std::string> recordings;
+    for (uint32_t seed : {8, 9, 10, 11}) {
+        const Replay r = playRound(seed, "N" + std::to_string(seed));
+        recordings.push_back(encodeReplay(r));
+        EXPECT_EQ(post(postOf(r)), 200);
+        EXPECT_EQ(checked(recordings.back()), "200 matched");
+    }
+    const std::string dom = dir + "/dom.html";
+    ASSERT_EQ(std::system(("chromium --headless --no-sandbox --disable-gpu --user-data-dir=" + dir + "/chrome --dump-dom http://127.0.0.1:" +
+                           std::to_string(port) + "/ >" + dom + " 2>/dev/null").c_str()), 0);
+    const std::string page = readFile(dom);
+    struct Row { std::string place, nick; int flies, time; };
+    std::vector<Row> rows;
+    std::istringstream text(table());
+    for (Row r; text >> r.nick >> r.flies >> r.time;) r.place = (rows.size() < 9 ? "0" : "") + std::to_string(rows.size() + 1) + ".", rows.push_back(r);
+    ASSERT_EQ(rows.size(), 4u);
+    for (const auto& [id, key] : {std::pair{"by-time", &Row::time}, std::pair{"by-flies", &Row::flies}}) {
+        std::vector<Row> sorted = rows;
+        std::stable_sort(sorted.begin(), sorted.end(), [key = key](const Row& a, const Row& b) { return a.*key > b.*key; });
+        std::string want, seen, list = page.substr(page.find(std::string("<table id=\"") + id));
+        for (const Row& r : sorted) want += r.place + " " + r.nick + " " + std::to_string(r.flies) + " " + std::to_string(r.time / 62) + "\n";
+        const std::regex cells("<td class=\"place\">([^<]*)</td><td class=\"nick\">([^<]*)</td><td class=\"num flies\">([^<]*)</td><td class=\"num time\">([^<]*)</td>");
+        for (auto m = std::sregex_iterator(list.begin(), list.begin() + long(list.find("</table>")), cells); m != std::sregex_iterator(); ++m)
+            seen += (*m)[1].str() + " " + (*m)[2].str() + " " + (*m)[3].str() + " " + (*m)[4].str() + "\n";
+        EXPECT_EQ(seen, want) << id;
+    }
+    std::smatch watch;
+    ASSERT_TRUE(std::regex_search(page, watch, std::regex("<a href=\"(/replays/([0-9]+))\"[^>]*>[^<]*</a></td><td class=\"watch\"><code>"
+                                                          "bzykolot2 --watch http://127\\.0\\.0\\.1:" + std::to_string(port) + "(/replays/[0-9]+)</code>")));
+    EXPECT_EQ(watch[1], watch[3]);
+    auto bytes = httplib::Client("127.0.0.1", port).Get(watch[1].str().c_str());
+    EXPECT_TRUE(bytes && bytes->body == recordings.at(std::stoul(watch[2]) - 1)) << "byte for byte";
 }
 
 // A head's end found however its bytes arrive, one at a time included.

@@ -4,8 +4,10 @@ find_package(GTest REQUIRED)
 include(GoogleTest)
 add_executable(server_test ${CMAKE_SOURCE_DIR}/tests/server/server_test.cpp)
 target_link_libraries(server_test PRIVATE bzk_scores_server PkgConfig::HTTPLIB GTest::gtest_main)
-target_compile_definitions(server_test PRIVATE SERVER_BIN="$<TARGET_FILE:bzykolot2-scores>")
-add_dependencies(server_test bzykolot2-scores)
+# Recordings are played against the build's packs; the bot makes long rounds.
+target_compile_definitions(server_test PRIVATE SERVER_BIN="$<TARGET_FILE:bzykolot2-scores>"
+  RUN_DATA="${RUN_DIR}/data" BOT_BIN="$<TARGET_FILE:bzykolot2-replay>")
+add_dependencies(server_test bzykolot2-scores bzykolot2-replay packs)
 
 set(pg_state ${CMAKE_BINARY_DIR}/pg)
 add_test(NAME pg_cluster_start COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/pgcluster.sh start ${pg_state})

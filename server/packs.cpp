@@ -1,0 +1,39 @@
+#include "server/packs.h"
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "server/log.h"
+
+bool GamePacks::addDir(const std::string& dir, std::string* error) {
+    DIR* d = opendir(dir.c_str());
+    if (!d) return *error = "cannot read " + dir + ": " + strerror(errno), false;
+    std::vector<std::string> names;
+    while (dirent* e = readdir(d)) {
+        const std::string n = e->d_name;
+        if (n.compare(0, 3, "gfx") == 0 && n.size() >= 7 && n.compare(n.size() - 4, 4, ".pkf") == 0) names.push_back(n);
+    }
+    closedir(d);
+    std::sort(names.begin(), names.end());
+    for (const std::string& n : names) {
+        auto pack = std::make_unique<PackSheets>();
+        std::string why;
+        if (!pack->load(dir + "/" + n, &why)) {
+            logLine("game data %s/%s skipped: %s\n", dir.c_str(), n.c_str(), why.c_str());
+            continue;
+        }
+        logLine("game data %s from %s/%s\n", pack->digest().c_str(), dir.c_str(), n.c_str());
+        packs_.emplace(pack->digest(), std::move(pack));
+    }
+    return true;
+}
+
+const PackSheets* GamePacks::find(const std::string& digest) const {
+    const auto it = packs_.find(digest);
+    return it == packs_.end() ? nullptr : it->second.get();
+}
+
