@@ -19,7 +19,8 @@ if [ "$server" = "http://127.0.0.1:8642" ] && ! curl -s -o /dev/null -m 2 "$serv
   if [ -f "$state/server.log" ] && [ "$(stat -c %s "$state/server.log")" -gt 1048576 ]; then
     mv -f "$state/server.log" "$state/server.log.1"
   fi
-  "$build/server/bzykolot2-scores" --listen 127.0.0.1:8642 --db "$state/scores.db" >>"$state/server.log" 2>&1 &
+  "$build/server/bzykolot2-scores" --listen 127.0.0.1:8642 --db "$state/scores.db" --data "$build/run/data" \
+      >>"$state/server.log" 2>&1 &
   started=$!
   trap 'kill $started 2>/dev/null || true' EXIT
   for _ in $(seq 50); do curl -s -o /dev/null -m 1 "$server/bzykolot4.wtf" && break; sleep 0.1; done

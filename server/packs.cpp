@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "server/log.h"
+#include "world/objects.h"
 
 bool GamePacks::addDir(const std::string& dir, std::string* error) {
     DIR* d = opendir(dir.c_str());
@@ -26,8 +27,9 @@ bool GamePacks::addDir(const std::string& dir, std::string* error) {
             logLine("game data %s/%s skipped: %s\n", dir.c_str(), n.c_str(), why.c_str());
             continue;
         }
-        logLine("game data %s from %s/%s\n", pack->digest().c_str(), dir.c_str(), n.c_str());
-        packs_.emplace(pack->digest(), std::move(pack));
+        const std::string digest = rulesDigest(pack->all());
+        logLine("game data %s from %s/%s\n", digest.c_str(), dir.c_str(), n.c_str());
+        packs_.emplace(digest, std::move(pack));
     }
     return true;
 }

@@ -29,7 +29,7 @@ ring_diff() {  # pixels that differ between the plain and the ring screenshots i
     compare -metric AE "$E2E_SCRATCH/plain.png" "$E2E_SCRATCH/ring.png" null: 2>&1 | cut -d' ' -f1
 }
 start_server() {
-    "$BUILD_DIR/server/bzykolot2-scores" --listen "127.0.0.1:$port" --db "$E2E_SCRATCH/scores.db" >>"$ART/server.log" 2>&1 &
+    "$BUILD_DIR/server/bzykolot2-scores" --listen "127.0.0.1:$port" --db "$E2E_SCRATCH/scores.db" --data "$RUN_DIR/data" >>"$ART/server.log" 2>&1 &
     E2E_SERVER_PID=$!
     e2e_until 10 curl -s -o /dev/null -m 1 "$URL/bzykolot4.wtf" || fail "the score server did not start"
 }

@@ -14,7 +14,7 @@ export ASAN_OPTIONS="quarantine_size_mb=8:${ASAN_OPTIONS:-}"
 e2e_init
 seed=${SOAK_SEED:-$(od -An -N2 -tu2 /dev/urandom | tr -d ' ')}
 RANDOM=$seed
-"$BUILD_DIR/server/bzykolot2-scores" --listen 127.0.0.1:0 --db "$E2E_SCRATCH/scores.db" >"$E2E_SCRATCH/server.log" 2>&1 &
+"$BUILD_DIR/server/bzykolot2-scores" --listen 127.0.0.1:0 --db "$E2E_SCRATCH/scores.db" --data "$RUN_DIR/data" >"$E2E_SCRATCH/server.log" 2>&1 &
 trap "kill $! 2>/dev/null; e2e_cleanup" EXIT
 e2e_until 10 grep -q "^listening on" "$E2E_SCRATCH/server.log" || fail "no score server"
 # The game finds the server's free port in the player's configuration file.

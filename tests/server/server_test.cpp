@@ -26,6 +26,7 @@
 #include "base/sheet.h"
 #include "server/head.h"
 #include "server/limits.h"
+#include "world/objects.h"
 #include "world/roundplay.h"
 
 namespace {
@@ -643,7 +644,7 @@ TEST_F(ScoreServer, HostileUploadsAreBoundedAndTheQueueOutlivesRestarts) {
     std::vector<std::string> flood;
     for (uint32_t i = 0; i < 100; i++) {
         Replay r;
-        r.gfxDigest = buildPack().digest(), r.width = 640, r.height = 480, r.seed = i, r.nick = "F" + std::to_string(i), r.time = 198;
+        r.gfxDigest = rulesDigest(buildPack().all()), r.width = 640, r.height = 480, r.seed = i, r.nick = "F" + std::to_string(i), r.time = 198;
         r.frames.assign(200, PlayerInput{1, 1, 0}), r.checksums.assign(4, 0);
         EXPECT_EQ(post(postOf(r)), 200);
         flood.push_back(encodeReplay(r));
