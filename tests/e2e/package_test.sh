@@ -20,7 +20,7 @@ done
 bad=$(for deb in "$game_deb" "$scores_deb" "$data_deb"; do dpkg-deb -c "$deb"; done | awk '{print $NF}' | grep -v '/$' | grep -vE '^\./(usr/(games/[^/]+|lib/games/bzykolot2/bzykolot2|share/(applications|metainfo|icons/hicolor|games/bzykolot2/data|locale/en/LC_MESSAGES|man/man[168]|doc/bzykolot2(-scores|-data)?)/.+|sbin/[^/]+|lib/systemd/system/[^/]+)|etc/default/[^/]+)$')
 [ "$(dpkg-deb -c "$data_deb" | grep -c '/data/[gs]fx\.pkf$')" = 2 ] && ! dpkg-deb -c "$game_deb" | grep -q '\.pkf$' || fail "the packs are not in bzykolot2-data alone"
 [ -z "$bad" ] || fail "unexpected files in the packages: $bad"
-lintian --fail-on error,warning --suppress-tags initial-upload-closes-no-bugs "$game_deb" "$scores_deb" "$data_deb" >"$ART/lintian.txt" 2>&1 ||
+TMPDIR=$E2E_SCRATCH lintian --fail-on error,warning --suppress-tags initial-upload-closes-no-bugs "$game_deb" "$scores_deb" "$data_deb" >"$ART/lintian.txt" 2>&1 ||
     fail "lintian: $(grep -E '^[EW]:' "$ART/lintian.txt")"
 root="$E2E_SCRATCH/unpacked game" sroot=$E2E_SCRATCH/server-root  # it must run from any folder
 dpkg-deb -x "$game_deb" "$root"
