@@ -243,7 +243,8 @@ void Checker::check(unsigned index, const Claim& claim) {
     // Never more processor time than the round lasted: 16 ms a frame.
     const int cpuSeconds = static_cast<int>(claim.frames * 16LL / 1000) + 10;
     const auto renewEvery = std::chrono::milliseconds(options_.leaseSeconds * 1000 / 3);
-    auto renewAt = Clock::now() + renewEvery;
+    const auto began = Clock::now();
+    auto renewAt = began + renewEvery;
     const std::string result = helpers_.play(index, claim.bytes, cpuSeconds, stopping_, [&] {
         if (Clock::now() < renewAt) return;
         renewAt = Clock::now() + renewEvery;
@@ -265,8 +266,8 @@ void Checker::check(unsigned index, const Claim& claim) {
         logLine("recording %lld: %s, not stored: %s\n", static_cast<long long>(claim.id), result.c_str(), error.c_str());
         return;
     }
-    logLine("recording %lld (%s): %s%s\n", static_cast<long long>(claim.id), post.c_str(), result.c_str(),
-            listed ? ", listed" : "");
+    logLine("recording %lld (%s): %s%s in %.2f s\n", static_cast<long long>(claim.id), post.c_str(), result.c_str(),
+            listed ? ", listed" : "", std::chrono::duration<double>(Clock::now() - began).count());
     if (listed) listed_();
 }
 
