@@ -671,6 +671,13 @@ TEST_F(ScoreServer, HostileUploadsAreBoundedAndTheQueueOutlivesRestarts) {
     EXPECT_LT(std::chrono::steady_clock::now() - since, 30s) << "behind at most four of the flood's";
     for (int i = 0; i < 4; i++) EXPECT_EQ(checked(flood[i], "127.0.0.2").substr(0, 27), "200 mismatch: frame 63: che");
     EXPECT_EQ(table(), scoreOf(good));
+    // A helper gone (the kernel's OOM killer, say): its thread stops, the round waits for the next start.
+    kill(std::stoi(readFile("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children")), SIGKILL);
+    const Replay late = playRound(16, "Late");
+    EXPECT_EQ(post(postOf(late)), 200);
+    EXPECT_EQ(upload(encodeReplay(late), "127.0.0.3").substr(0, 3), "202");
+    EXPECT_TRUE(logged("check interrupted, back in the queue\nchecker 0 stopped: its helper process is gone\n")) << readFile(log);
+    EXPECT_EQ(upload(encodeReplay(late), "127.0.0.3"), "200 queued");
 }
 
 // Each round is played once, by one of the servers sharing the queue. A server
