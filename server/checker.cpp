@@ -1,9 +1,9 @@
 #include "server/checker.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sched.h>
 #include <signal.h>
-#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -229,21 +229,23 @@ void Checker::work(unsigned index) {
         Claim claim;
         std::string error;
         if (store_.claim(owner_, options_.leaseSeconds, &claim, &error)) {
-            check(index, claim);
-            continue;
+            if (check(index, claim)) continue;
+            if (!stopping_) logLine("checker %u stopped: its helper process is gone\n", index);
+            return;
         }
         if (!error.empty()) logLine("database error: %s\n", error.c_str());
         idle(1.0);
     }
 }
 
-void Checker::check(unsigned index, const Claim& claim) {
+bool Checker::check(unsigned index, const Claim& claim) {
     using Clock = std::chrono::steady_clock;
     logLine("recording %lld: checking %d frames\n", static_cast<long long>(claim.id), claim.frames);
     // Never more processor time than the round lasted: 16 ms a frame.
     const int cpuSeconds = static_cast<int>(claim.frames * 16LL / 1000) + 10;
     const auto renewEvery = std::chrono::milliseconds(options_.leaseSeconds * 1000 / 3);
-    auto renewAt = Clock::now() + renewEvery;
+    const auto began = Clock::now();
+    auto renewAt = began + renewEvery;
     const std::string result = helpers_.play(index, claim.bytes, cpuSeconds, stopping_, [&] {
         if (Clock::now() < renewAt) return;
         renewAt = Clock::now() + renewEvery;
@@ -253,8 +255,7 @@ void Checker::check(unsigned index, const Claim& claim) {
     if (result.empty()) {
         store_.release(claim.id, owner_);
         logLine("recording %lld: check interrupted, back in the queue\n", static_cast<long long>(claim.id));
-        if (!stopping_) logLine("checker %u stopped: its helper process is gone\n", index);
-        return;
+        return false;
     }
     const size_t colon = result.find(": ");
     const std::string state = result.substr(0, colon);
@@ -263,11 +264,12 @@ void Checker::check(unsigned index, const Claim& claim) {
     std::string post, error;
     if (!store_.finish(claim.id, owner_, state, reason, &listed, &post, &error)) {
         logLine("recording %lld: %s, not stored: %s\n", static_cast<long long>(claim.id), result.c_str(), error.c_str());
-        return;
+        return true;
     }
-    logLine("recording %lld (%s): %s%s\n", static_cast<long long>(claim.id), post.c_str(), result.c_str(),
-            listed ? ", listed" : "");
+    logLine("recording %lld (%s): %s%s in %.2f s\n", static_cast<long long>(claim.id), post.c_str(), result.c_str(),
+            listed ? ", listed" : "", std::chrono::duration<double>(Clock::now() - began).count());
     if (listed) listed_();
+    return true;
 }
 
 void Checker::sweepLoop() {

@@ -76,7 +76,9 @@ public:
 
 private:
     void work(unsigned index);
-    void check(unsigned index, const Claim& claim);
+    // Plays a claimed round and stores how it went; false when it could not
+    // be played (stopping, or the helper is gone) and went back to the queue.
+    bool check(unsigned index, const Claim& claim);
     void sweepLoop();
     // Waits up to `seconds` or until woken or stopping.
     void idle(double seconds);

@@ -16,8 +16,12 @@ using Clock = std::chrono::steady_clock;
 
 const size_t maxPostBody = 4096;  // bytes of a score's form; a larger body is answered 413
 const char* const textType = "text/plain; charset=utf-8";
-// An upload refused for the client's waiting recordings: try again after this.
+// An upload refused for the client's waiting recordings, or for the server's
+// memory: try again after this many seconds.
 const char* const uploadRetry = "10";
+// Bytes of recordings received at once, in all: an upload past it is refused
+// (so thousands of connections cannot hold a mebibyte each).
+const uint64_t uploadsInHand = uint64_t{64} << 20;
 
 enum class Route { Table, Post, Upload, Fetch, Page, Refused };
 
@@ -44,6 +48,7 @@ struct Request {
     std::string body;
     size_t maxBody = maxPostBody;
     int64_t fetchId = 0;      // with Route::Fetch
+    uint64_t reserved = 0;    // with Route::Upload: its share of uploadsInHand
     bool begun = false;       // the headers have been seen
     bool whole = false;       // read whole: being answered, counted in inFlight_
     Route route = Route::Refused;
@@ -174,6 +179,16 @@ struct WebCallbacks {
                       "default-src 'none'; style-src 'unsafe-inline'", "text/html; charset=utf-8");
     }
 
+    // Counts an upload's stated size against uploadsInHand; false past it.
+    static bool reserve(WebServer* self, Request* r, uint64_t size) {
+        if (self->uploadBytes_.fetch_add(size) + size > uploadsInHand) {
+            self->uploadBytes_ -= size;
+            return false;
+        }
+        r->reserved = size;
+        return true;
+    }
+
     // The headers are in: route, framing, flood limit.
     static MHD_Result begin(WebServer* self, MHD_Connection* c, Request* r, const char* method) {
         r->begun = true;
@@ -206,6 +221,8 @@ struct WebCallbacks {
         } else if (r->path == "/replays") {
             if (!post) r->refuse(405, "405\n", MHD_HTTP_HEADER_ALLOW, "POST");
             else if (overLength(f.length, kMaxReplayBytes)) return answer(self, c, r, 413, "413\n", true);
+            else if (!reserve(self, r, f.length.empty() ? 0 : std::stoull(f.length)))
+                return answer(self, c, r, 503, "busy\n", true, MHD_HTTP_HEADER_RETRY_AFTER, uploadRetry);
             else r->route = Route::Upload, r->maxBody = kMaxReplayBytes;
         } else if (r->path != "/bzykolot4.php") {
             r->refuse(404, "404\n");
@@ -333,6 +350,7 @@ struct WebCallbacks {
         }
         if (!r->logged) logRequest(r, status);
         if (r->whole) self->inFlight_--;
+        self->uploadBytes_ -= r->reserved;
         if (r->begun) setBusy(self, r, false);
         delete r;
     }

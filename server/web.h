@@ -70,6 +70,7 @@ private:
     Gate gate_;
     MHD_Daemon* daemon_ = nullptr;
     std::atomic<int> inFlight_{0};  // requests read whole and not yet answered
+    std::atomic<uint64_t> uploadBytes_{0};  // bytes of the recordings being received, as their heads state
     std::mutex connMutex_;          // guards conns_ and every Conn in it
     std::unordered_set<Conn*> conns_;
     std::atomic<bool> reaping_{false};

@@ -1,6 +1,7 @@
 // scoreload: a load tool for the score server. N clients, each on its own
 // keep-alive connection, send table requests or valid signed posts (distinct
-// nicks) for T seconds, then one line sums them up:
+// nicks) for T seconds, each as fast as it can or at a steady rate, then one
+// line sums them up:
 //   requests=N ok=N errors=N rps=R p50_ms=X p99_ms=Y
 #include <httplib.h>
 #include <unistd.h>
@@ -21,19 +22,21 @@
 namespace {
 
 const char* const usage =
-    "Usage: scoreload URL --clients N --seconds T (--get | --post) [--ok-log FILE]\n"
+    "Usage: scoreload URL --clients N --seconds T (--get | --post) [--rate R] [--ok-log FILE]\n"
     "\n"
     "  URL            the score server, http://HOST:PORT\n"
     "  --clients N    connections sending at once, one request after another\n"
     "  --seconds T    how long to send\n"
     "  --get          ask for the table\n"
     "  --post         post valid signed scores, every one with its own nick\n"
+    "  --rate R       requests a second from each client, evenly spaced (default: at once)\n"
     "  --ok-log FILE  with --post: one line \"nick flies time\" per post answered 200\n";
 
 struct Options {
     std::string host;
     int port = 80;
     int clients = 0, seconds = 0;
+    double rate = 0;  // requests a second per client; 0: one after another
     bool get = false, post = false;
     std::string okLog;
 };
@@ -70,6 +73,7 @@ bool parseArgs(int argc, char** argv, Options* opt) {
         else if (a == "--clients") opt->clients = std::atoi(argv[++i]);
         else if (a == "--seconds") opt->seconds = std::atoi(argv[++i]);
         else if (a == "--ok-log") opt->okLog = argv[++i];
+        else if (a == "--rate") opt->rate = std::atof(argv[++i]);
         else return false;
     }
     return opt->clients > 0 && opt->seconds > 0 && opt->get != opt->post && (opt->okLog.empty() || opt->post);
@@ -92,7 +96,10 @@ void runClient(const Options& opt, const std::string& run, int c,
     cli.set_tcp_nodelay(true);
     cli.set_connection_timeout(5);
     cli.set_read_timeout(15);
+    const auto first = std::chrono::steady_clock::now();
     for (long k = 0; std::chrono::steady_clock::now() < end; k++) {
+        // Latency counts from the request's own time, not from when a late one went out.
+        if (opt.rate > 0) std::this_thread::sleep_until(first + std::chrono::duration<double>(k / opt.rate));
         const Score score = nthScore(run, c, k);
         const auto start = std::chrono::steady_clock::now();
         auto res = opt.get ? cli.Get("/bzykolot4.wtf")

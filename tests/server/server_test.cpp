@@ -510,8 +510,9 @@ TEST_F(ScoreServer, ListensWhereToldAndRefusesBadOptions) {
         {"--threads 0", 2}, {"--threads 257", 2}, {"--post-rate 1000001", 2}, {"--max-per-address x", 2}, {"--bogus 1", 2}, {"--db", 2},
         {"--db /nonexistent/dir/scores.db --listen 127.0.0.1:0", 1}};
     // Every connection is three descriptors: the cap is kept under the limit, and said so.
-    std::system(("ulimit -n 400; timeout 2 " SERVER_BIN " --max-connections 1000 --listen 127.0.0.1:0 --db " + dir + "/l.db >" + dir + "/out").c_str());
+    std::system(("ulimit -n 400; timeout 2 " SERVER_BIN " --max-connections 1000 --listen 127.0.0.1:0 --data /no/such --db " + dir + "/l.db >" + dir + "/out").c_str());
     EXPECT_NE(readFile(dir + "/out").find("\nat most 112 connections: the descriptor limit is 400\nlistening on "), std::string::npos) << readFile(dir + "/out");
+    EXPECT_EQ(readFile(dir + "/out").find("game data: cannot read /no/such: No such file or directory\nno game data"), 0u) << "served all the same";
     for (const auto& [args, code] : rows) {
         const int status = std::system((SERVER_BIN " " + args + " >" + dir + "/out 2>" + dir + "/err").c_str());
         EXPECT_EQ(WEXITSTATUS(status), code) << args;
@@ -633,13 +634,23 @@ TEST_F(ScoreServer, HostileUploadsAreBoundedAndTheQueueOutlivesRestarts) {
     const Replay good = playRound(7, "Ala");
     const std::string bytes = encodeReplay(good);
     std::string long_ = bytes, inflating = bytes, unknown = bytes;
-    const uint32_t billion = 1000000000, rawSize = uint32_t(inflating[54] & 0xff) | uint32_t(inflating[55] & 0xff) << 8;
-    memcpy(&long_[50], &billion, 4);
+    const uint32_t rawSize = uint32_t(inflating[54] & 0xff) | uint32_t(inflating[55] & 0xff) << 8;
     inflating[54] = char((rawSize - 1) & 0xff), inflating[55] = char((rawSize - 1) >> 8), unknown[12] ^= 1;
     EXPECT_EQ(upload(std::string(kMaxReplayBytes + 1, 'x')), "413 413");
-    EXPECT_EQ(upload(long_), "422 round over 60 minutes");
+    for (const uint32_t frames : {225000u, 225001u, 1000000000u}) {  // 60 minutes of 16 ms frames is the most
+        memcpy(&long_[50], &frames, 4);
+        EXPECT_EQ(upload(long_).substr(0, 21), frames > 225000 ? "422 round over 60 min" : "400 not a recording: ") << frames;
+    }
     EXPECT_EQ(upload(inflating), "400 not a recording: compressed frames do not inflate to their " + std::to_string(rawSize - 1) + " bytes");
     EXPECT_EQ(upload(unknown), "422 unknown game data");
+    std::vector<int> held;  // 64 uploads of a mebibyte in hand, from three addresses
+    const std::string head = "POST /replays HTTP/1.1\r\nHost: x\r\nContent-Length: 1048576\r\n\r\n";
+    for (int i = 0; i < 64; i++) held.push_back(connectFrom("127.0.0." + std::to_string(4 + i % 3), port)), ::send(held.back(), head.data(), head.size(), 0);
+    std::this_thread::sleep_for(300ms);
+    held.push_back(connectFrom("127.0.0.7", port));
+    EXPECT_EQ(statusLine(held.back(), head), "HTTP/1.1 503 Service Unavailable") << "64 MiB in hand at most";
+    for (int fd : held) close(fd);
+    std::this_thread::sleep_for(300ms);
     std::map<std::string, int> answers;
     std::vector<std::string> flood;
     for (uint32_t i = 0; i < 100; i++) {
@@ -661,6 +672,13 @@ TEST_F(ScoreServer, HostileUploadsAreBoundedAndTheQueueOutlivesRestarts) {
     EXPECT_LT(std::chrono::steady_clock::now() - since, 30s) << "behind at most four of the flood's";
     for (int i = 0; i < 4; i++) EXPECT_EQ(checked(flood[i], "127.0.0.2").substr(0, 27), "200 mismatch: frame 63: che");
     EXPECT_EQ(table(), scoreOf(good));
+    // A helper gone (the kernel's OOM killer, say): its thread stops, the round waits for the next start.
+    kill(std::stoi(readFile("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children")), SIGKILL);
+    const Replay late = playRound(16, "Late");
+    EXPECT_EQ(post(postOf(late)), 200);
+    EXPECT_EQ(upload(encodeReplay(late), "127.0.0.3").substr(0, 3), "202");
+    EXPECT_TRUE(logged("check interrupted, back in the queue\nchecker 0 stopped: its helper process is gone\n")) << readFile(log);
+    EXPECT_EQ(upload(encodeReplay(late), "127.0.0.3"), "200 queued");
 }
 
 // Each round is played once, by one of the servers sharing the queue. A server
@@ -693,12 +711,20 @@ TEST_F(ScoreServer, RoundsArePlayedOnceEvenByAServerKilledMidway) {
         for (int n = 1; n <= starts && !killed; n++)
             if (readFile(dir + "/server" + std::to_string(n) + ".log").find("recording 5: checking") != std::string::npos) killed = n;
     ASSERT_TRUE(killed);
+    if (pg.empty()) {  // stopped first: the round in play goes back to the queue at once
+        int status = -1;
+        kill(pidOf[killed], SIGTERM);
+        waitpid(pidOf[killed], &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0 && logged("recording 5: check interrupted, back in the queue\nstopped\n", 1));
+        ASSERT_TRUE(start({"--post-rate", "0", "--scores", "checked"}) && logged("recording 5: checking")) << readFile(log);
+        killed = starts;
+    }
     kill(pidOf[killed], SIGKILL);
     waitpid(pidOf[killed], nullptr, 0);
     EXPECT_EQ(readFile(dir + "/server" + std::to_string(killed) + ".log").find("recording 5 ("), std::string::npos) << "killed mid-check";
     const int survivor = !pg.empty() ? (killed == starts ? starts - 1 : starts) : start({"--post-rate", "0", "--scores", "checked"}) ? starts : 0;
     ASSERT_TRUE(survivor) << readFile(log);
-    EXPECT_TRUE(logged("recording 5 (" + scoreOf(r) + "): matched, listed\n", 60, survivor)) << readFile(dir + "/server" + std::to_string(survivor) + ".log");
+    EXPECT_TRUE(logged("recording 5 (" + scoreOf(r) + "): matched, listed in ", 60, survivor)) << readFile(dir + "/server" + std::to_string(survivor) + ".log");
     EXPECT_EQ(table(false, ports[size_t(survivor - 1)]).substr(0, scoreOf(r).size()), scoreOf(r)) << "the longest round";
 }
 
