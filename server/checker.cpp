@@ -266,9 +266,10 @@ bool Checker::check(unsigned index, const Claim& claim) {
         logLine("recording %lld: %s, not stored: %s\n", static_cast<long long>(claim.id), result.c_str(), error.c_str());
         return true;
     }
+    // The table is fresh before the line says so: whoever reads the log may ask for it at once.
+    if (listed) listed_();
     logLine("recording %lld (%s): %s%s in %.2f s\n", static_cast<long long>(claim.id), post.c_str(), result.c_str(),
             listed ? ", listed" : "", std::chrono::duration<double>(Clock::now() - began).count());
-    if (listed) listed_();
     return true;
 }
 

@@ -225,7 +225,7 @@ int main(int argc, char** argv) {
     CheckerOptions checks;
     checks.threads = opt.verifyThreads;
     checks.recordingWait = opt.recordingWait;
-    Checker checker(*store, helpers, checks, [&book] { book.refresh(); });
+    Checker checker(*store, helpers, checks, [&book] { book.refresh(true); });
     if (!book.start(&error, [&checker] { checker.wake(); })) {
         std::fprintf(stderr, "bzykolot2-scores: cannot read the table: %s\n", error.c_str());
         return 1;

@@ -49,10 +49,12 @@ void ScoreBook::fetch(int64_t id, Fetched done) {
     done(false, "");
 }
 
-void ScoreBook::refresh() {
-    std::lock_guard<std::mutex> lock(mutex_);
+void ScoreBook::refresh(bool wait) {
+    std::unique_lock<std::mutex> lock(mutex_);
     stale_ = true;
+    const uint64_t mine = ++asked_;
     wake_.notify_one();
+    if (wait) renderedWake_.wait(lock, [&] { return rendered_ >= mine || stopping_; });
 }
 
 std::shared_ptr<const std::string> ScoreBook::table() const {
@@ -70,6 +72,7 @@ void ScoreBook::stop() {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
         wake_.notify_one();
+        renderedWake_.notify_all();
     }
     stopWatch_ = true;
     if (watcher_.joinable()) watcher_.join();
@@ -90,6 +93,7 @@ void ScoreBook::commitLoop() {
         posts.swap(queue_), uploads.swap(uploads_), fetches.swap(fetches_);
         bool changed = stale_;
         stale_ = false;
+        const uint64_t asked = asked_;
         lock.unlock();
 
         commit(posts, uploads);
@@ -101,6 +105,8 @@ void ScoreBook::commitLoop() {
             f.done(found, bytes);
         }
         lock.lock();
+        rendered_ = asked;
+        renderedWake_.notify_all();
     }
 }
 

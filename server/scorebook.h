@@ -5,6 +5,7 @@
 #pragma once
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -43,8 +44,9 @@ public:
     void upload(const Upload& upload, Uploaded done);
     // Looks up a matched recording.
     void fetch(int64_t id, Fetched done);
-    // A check listed a post: render again.
-    void refresh();
+    // A check listed a post: render again. With `wait`, returns once the table
+    // shows it (or the book stops), so a log line after it tells the truth.
+    void refresh(bool wait = false);
     // The table as last rendered; a single space when there are no scores, so
     // the game still receives a body and replaces its old table with none.
     std::shared_ptr<const std::string> table() const;
@@ -82,6 +84,8 @@ private:
     std::vector<PendingUpload> uploads_;
     std::vector<PendingFetch> fetches_;
     bool stale_ = false;     // another server, or a check, changed the scores
+    uint64_t asked_ = 0, rendered_ = 0;  // renders asked for and done, by refresh(true)
+    std::condition_variable renderedWake_;
     bool stopping_ = false;
     std::shared_ptr<const std::string> table_, page_;
     std::atomic<bool> stopWatch_{false};
