@@ -123,5 +123,10 @@ install(CODE [[
   else()
     set(etc "${CMAKE_INSTALL_PREFIX}/${BZK_SYSCONFDIR}")
   endif()
-  file(INSTALL "${BZK_ENV_SRC}" DESTINATION "${etc}/default" RENAME bzykolot2-scores)
+  # It may hold the database's password: root's alone (systemd reads it as root).
+  file(INSTALL "${BZK_ENV_SRC}" DESTINATION "${etc}/default" RENAME bzykolot2-scores
+       PERMISSIONS OWNER_READ OWNER_WRITE)
 ]] COMPONENT scores)
+# Lintian expects 0644 in /etc; this file is kept private on purpose.
+install(FILES ${BZK_PKG}/bzykolot2-scores.lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME bzykolot2-scores COMPONENT scores)

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "server/admin.h"
 #include "server/checker.h"
 #include "server/form.h"
 #include "server/log.h"
@@ -59,7 +60,11 @@ const char* const usage =
     "                           checked (default 4); more get 429\n"
     "  --recording-wait SEC     a post without a recording after this long has the\n"
     "                           reason stored and logged (default 86400)\n"
+    "  --admin-socket PATH      where the admin's commands reach this server (for\n"
+    "                           an SQLite file, default FILE.admin; \"\" for none)\n"
     "  --help                   this text\n"
+    "\n"
+    "bzykolot2-scores list|remove|backup: the admin's commands (see --help after them).\n"
     "\n"
     "A client is an IPv4 address or an IPv6 /64 network. Prints \"listening on\n"
     "ADDR:PORT\" once ready, then one line per request.\n";
@@ -67,6 +72,8 @@ const char* const usage =
 struct Options {
     WebOptions web;
     std::string db = "scores.db";
+    std::string adminSocket;
+    bool adminSocketGiven = false;
     bool perAddressGiven = false;
     bool checkedOnly = true;
     std::vector<std::string> dataDirs;  // none given: BZK_DATA_DIR
@@ -139,6 +146,9 @@ int parseArgs(int argc, char** argv, Options* opt) {
         bool ok = true;
         if (a == "--db") {
             opt->db = v;
+        } else if (a == "--admin-socket") {
+            opt->adminSocket = v;
+            opt->adminSocketGiven = true;
         } else if (a == "--data") {
             opt->dataDirs.push_back(v);
         } else if (a == "--scores") {
@@ -161,6 +171,7 @@ int parseArgs(int argc, char** argv, Options* opt) {
     // Behind a proxy every connection comes from the proxy.
     if (opt->web.behindProxy && !opt->perAddressGiven) opt->web.maxPerAddress = 0;
     if (opt->dataDirs.empty()) opt->dataDirs.push_back(BZK_DATA_DIR);
+    if (!opt->adminSocketGiven) opt->adminSocket = adminSocketFor(opt->db);
     return 0;
 }
 
@@ -186,6 +197,7 @@ void fitDescriptorLimit(WebOptions* web) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && isAdminCommand(argv[1])) return adminMain(argc, argv);
     Options opt;
     int code = parseArgs(argc, argv, &opt);
     if (code) return code < 0 ? 0 : code;
@@ -237,6 +249,9 @@ int main(int argc, char** argv) {
                      opt.web.port, error.c_str());
         return 1;
     }
+    AdminSocket admin(*store, [&book] { book.refresh(true); });
+    if (!opt.adminSocket.empty() && !admin.start(opt.adminSocket, &error))
+        logLine("no admin socket: %s\n", error.c_str());
     const std::string& host = opt.web.host;
     std::string where = host.find(':') != std::string::npos ? "[" + host + "]" : host;
     checker.start();
@@ -246,6 +261,7 @@ int main(int argc, char** argv) {
     int sig = 0;
     sigwait(&stopSignals, &sig);
     // The rounds in play go back to the queue; then the requests in hand are answered.
+    admin.stop();
     checker.stop();
     web.stop();
     logLine("stopped\n");

@@ -113,6 +113,12 @@ public:
 
     std::string where() const override { return path_; }
 
+    // VACUUM INTO reads one snapshot and writes a compact file of it.
+    bool backup(const std::string& path, std::string* error) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return sql("VACUUM INTO $1", {path}, nullptr, error);
+    }
+
 protected:
     bool sql(const std::string& statement, const std::vector<Param>& params, std::vector<Row>* out,
              std::string* error) override {

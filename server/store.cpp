@@ -207,6 +207,45 @@ std::string ScoreStore::queueSummary() {
     return text.empty() ? "no recordings" : "recordings: " + text;
 }
 
+bool ScoreStore::posts(std::vector<StoredPost>* posts, std::string* error) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<Row> found;
+    if (!sql("SELECT id, nick, flies, time, " + postedEpochSql() + ", COALESCE(replay, 0), COALESCE(reason, '')"
+             " FROM scores ORDER BY id", {}, &found, error))
+        return false;
+    posts->clear();
+    for (const Row& r : found) {
+        StoredPost p;
+        p.id = std::stoll(r[0]);
+        p.score = {r[1], static_cast<int32_t>(std::stol(r[2])), static_cast<int32_t>(std::stol(r[3]))};
+        p.postedAt = std::stoll(r[4]);
+        p.replay = std::stoll(r[5]);
+        p.reason = r[6];
+        posts->push_back(std::move(p));
+    }
+    return true;
+}
+
+bool ScoreStore::remove(const std::string& nick, const Score* exact, int* removed, std::string* error) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::string which = exact ? " WHERE nick = $1 AND flies = $2 AND time = $3" : " WHERE nick = $1";
+    std::vector<Param> key = {nick};
+    if (exact) key.insert(key.end(), {Param(exact->flies), Param(exact->time)});
+    std::vector<Row> found;
+    return inTransaction([&](std::string* error) {
+        if (!sql("DELETE FROM replays" + which, key, nullptr, error) ||
+            !sql("DELETE FROM scores" + which + " RETURNING id", key, &found, error))
+            return false;
+        *removed = static_cast<int>(found.size());
+        return !*removed || !*announceSql() || sql(announceSql(), {}, nullptr, error);
+    }, error);
+}
+
+bool ScoreStore::backup(const std::string&, std::string* error) {
+    *error = "this store has no backup of its own";
+    return false;
+}
+
 std::unique_ptr<ScoreStore> openStore(const std::string& where, std::string* error) {
     if (where.rfind("postgresql://", 0) == 0 || where.rfind("postgres://", 0) == 0)
         return openPgStore(where, error);

@@ -24,6 +24,17 @@ struct TableRow {
     int64_t replay = 0;
 };
 
+// A stored post as the admin lists it: posted in UTC, its matched recording
+// (0 without one) and why it is not listed in checked mode ("" when it is, or
+// while it waits for its recording).
+struct StoredPost {
+    int64_t id = 0;
+    Score score;
+    int64_t postedAt = 0;
+    int64_t replay = 0;
+    std::string reason;
+};
+
 // A decoded recording to queue, with what the queue keys it by.
 struct Upload {
     std::string bytes;
@@ -98,6 +109,16 @@ public:
     std::vector<Score> expireWaiting(long long seconds, std::string* error);
     // "N queued" counts of the queue, for the log at start.
     std::string queueSummary();
+
+    // For the admin: every post, oldest first.
+    bool posts(std::vector<StoredPost>* posts, std::string* error);
+    // Removes the posts of `nick` (with `exact`, only the one of its flies and
+    // time) and the recordings sent for them, in one transaction; `*removed`
+    // counts the posts.
+    bool remove(const std::string& nick, const Score* exact, int* removed, std::string* error);
+    // A consistent copy of the whole store into the new file `path`; false
+    // with the reason (also for a store that has no such copy of its own).
+    virtual bool backup(const std::string& path, std::string* error);
 
 protected:
     // One statement; parameters $1, $2, ... are text, or bytes when `blob`.

@@ -17,9 +17,11 @@ for deb in "$game_deb" "$scores_deb"; do
     dpkg-deb -f "$deb" Depends | tr ',' '\n' | grep -qx " *bzykolot2-data (= $version)" || fail "$deb does not depend on bzykolot2-data (= $version)"
 done
 # Files only in the installed places; warnings count (packages made outside Debian's archive close no bug).
-bad=$(for deb in "$game_deb" "$scores_deb" "$data_deb"; do dpkg-deb -c "$deb"; done | awk '{print $NF}' | grep -v '/$' | grep -vE '^\./(usr/(games/[^/]+|lib/games/bzykolot2/bzykolot2|share/(applications|metainfo|icons/hicolor|games/bzykolot2/data|locale/en/LC_MESSAGES|man/man[168]|doc/bzykolot2(-scores|-data)?)/.+|sbin/[^/]+|lib/systemd/system/[^/]+)|etc/default/[^/]+)$')
+bad=$(for deb in "$game_deb" "$scores_deb" "$data_deb"; do dpkg-deb -c "$deb"; done | awk '{print $NF}' | grep -v '/$' | grep -vE '^\./(usr/(games/[^/]+|lib/games/bzykolot2/bzykolot2|share/(applications|metainfo|icons/hicolor|lintian/overrides|games/bzykolot2/data|locale/en/LC_MESSAGES|man/man[168]|doc/bzykolot2(-scores|-data)?)/.+|sbin/[^/]+|lib/systemd/system/[^/]+)|etc/default/[^/]+)$')
 [ "$(dpkg-deb -c "$data_deb" | grep -c '/data/[gs]fx\.pkf$')" = 2 ] && ! dpkg-deb -c "$game_deb" | grep -q '\.pkf$' || fail "the packs are not in bzykolot2-data alone"
 [ -z "$bad" ] || fail "unexpected files in the packages: $bad"
+# The server's settings may hold the database's password.
+dpkg-deb -c "$scores_deb" | grep -q '^-rw------- root/root .* \./etc/default/bzykolot2-scores$' || fail "the environment file is not root's alone"
 TMPDIR=$E2E_SCRATCH lintian --fail-on error,warning --suppress-tags initial-upload-closes-no-bugs "$game_deb" "$scores_deb" "$data_deb" >"$ART/lintian.txt" 2>&1 ||
     fail "lintian: $(grep -E '^[EW]:' "$ART/lintian.txt")"
 root="$E2E_SCRATCH/unpacked game" sroot=$E2E_SCRATCH/server-root  # it must run from any folder
@@ -82,6 +84,9 @@ E2E_SERVER_PID=$!
 listening() { port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\),.*/\1/p' "$ART/server.log"); [ -n "$port" ]; }
 e2e_until 10 listening || fail "the server did not listen: $(cat "$ART/server.log")"
 code=$(curl -s -m 5 -o /dev/null -w '%{http_code}' "http://127.0.0.1:$port/bzykolot4.wtf")
+# The admin's commands reach it beside its database.
+"$sroot/usr/sbin/bzykolot2-scores" remove nobody --db "$E2E_SCRATCH/state/scores.db" >"$ART/admin.txt" 2>&1 &&
+    [ "$(cat "$ART/admin.txt")" = "removed 0 posts" ] || fail "admin: $(cat "$ART/admin.txt")"
 kill $E2E_SERVER_PID
 wait $E2E_SERVER_PID
 status=$?

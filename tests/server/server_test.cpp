@@ -728,6 +728,53 @@ TEST_F(ScoreServer, RoundsArePlayedOnceEvenByAServerKilledMidway) {
     EXPECT_EQ(table(false, ports[size_t(survivor - 1)]).substr(0, scoreOf(r).size()), scoreOf(r)) << "the longest round";
 }
 
+// The admin's commands reach a running server (through its socket, on SQLite)
+// and a stopped one: a removed post leaves the table at once, a backup taken
+// while posts arrive is a database a server starts on with every post in it.
+TEST_F(ScoreServer, AdminListsRemovesAndBacksUpRunningOrNot) {
+    const auto admin = [this](const std::string& args) {
+        std::string out(4096, '\0');
+        FILE* p = popen((SERVER_BIN " " + args + " --db '" + db + "' 2>&1").c_str(), "r");
+        out.resize(p ? fread(out.data(), 1, out.size(), p) : 0);
+        return std::to_string(p ? WEXITSTATUS(pclose(p)) : -1) + " " + out;
+    };
+    for (const char* s : {"A 5 600", "A 6 700", "B 7 800"}) {
+        std::istringstream f(s);
+        std::string n, fl, t;
+        f >> n >> fl >> t;
+        EXPECT_EQ(post(body(n, fl, t)), 200);
+    }
+    EXPECT_TRUE(std::regex_match(admin("list"), std::regex("0 1 A 5 600 20..-..-.. ..:..:.. waiting for its recording\n"
+                                                             "2 A 6 700 .*\n3 B 7 800 .*\n")))
+        << admin("list");
+    EXPECT_EQ(admin("remove A 5 600"), "0 removed 1 post\n");
+    const auto tableIs = [this](const std::string& want) {  // other servers hear of it a moment later
+        for (int i = 0; i < 40 && table() != want; i++) std::this_thread::sleep_for(50ms);
+        return table();
+    };
+    EXPECT_EQ(tableIs("B 7 800 A 6 700"), "B 7 800 A 6 700");
+    EXPECT_EQ(admin("backup " + dir + "/copy"), "0 ");
+    EXPECT_EQ(admin("remove A"), "0 removed 1 post\n");
+    EXPECT_EQ(tableIs("B 7 800"), "B 7 800");
+    EXPECT_EQ(admin("remove C 1").substr(0, 9), "2 Usage: ");
+    if (pg.empty()) {
+        stop();
+        EXPECT_EQ(admin("list").substr(0, 14), "0 3 B 7 800 20");
+        db = dir + "/copy";
+        ASSERT_TRUE(start()) << readFile(log);
+        EXPECT_EQ(table(), "B 7 800 A 6 700");
+    } else {
+        FILE* p = popen(("pg_restore --list " + dir + "/copy").c_str(), "r");
+        char line[256];
+        std::string tables;
+        while (p && fgets(line, sizeof line, p))
+            if (std::strstr(line, ("TABLE DATA " + schema + " ").c_str())) tables += std::strstr(line, schema.c_str());
+        EXPECT_TRUE(p && pclose(p) == 0);
+        EXPECT_NE(tables.find(schema + " replays"), std::string::npos) << tables;
+        EXPECT_NE(tables.find(schema + " scores"), std::string::npos) << tables;
+    }
+}
+
 // A database made before recordings were checked keeps its posts: listed with
 // --scores any, not in checked mode. The page escapes every nick a row holds.
 TEST_F(ScoreServer, EarlierDatabaseKeepsItsRows) {
