@@ -760,9 +760,13 @@ TEST_F(ScoreServer, AdminListsRemovesAndBacksUpRunningOrNot) {
     if (pg.empty()) {
         stop();
         EXPECT_EQ(admin("list").substr(0, 14), "0 3 B 7 800 20");
-        db = dir + "/copy";
-        ASSERT_TRUE(start()) << readFile(log);
-        EXPECT_EQ(table(), "B 7 800 A 6 700");
+        EXPECT_EQ(admin("backup " + dir + "/copy2"), "0 ");
+        for (const char* copy : {"/copy", "/copy2"}) {
+            stop();
+            db = dir + copy;
+            ASSERT_TRUE(start()) << readFile(log);
+            EXPECT_EQ(table(), copy == std::string("/copy") ? "B 7 800 A 6 700" : "B 7 800");
+        }
     } else {
         FILE* p = popen(("pg_restore --list " + dir + "/copy").c_str(), "r");
         char line[256];
