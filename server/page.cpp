@@ -111,9 +111,10 @@ std::string renderPage(const std::vector<TableRow>& rows, bool checkedOnly) {
                           "was played again.") +
            "</p>\n" + listHtml("by-time", "By time", placed, &Score::time) +
            listHtml("by-flies", "By flies", placed, &Score::flies) +
-           "<h2>How to join</h2>\n<p>Build the game against this server, then play: your rounds come here.</p>\n"
-           "<pre><code>cmake -S . -B build -DSCORE_SERVER=http://" + address +
-           "\ncmake --build build</code></pre>\n"
+           "<h2>How to join</h2>\n<p>Point the game at this server with one line in "
+           "<code>~/.config/bzykolot2/bzykolot2.conf</code>, then play: your rounds come here.</p>\n"
+           "<pre><code>server = http://" + address + "</code></pre>\n"
+           "<p>Or start it with <code>bzykolot2 --server http://" + address + "</code>.</p>\n"
            "<p>Watch a round in the game's window with the command beside it, or download its recording "
            "and watch the file: <code>bzykolot2 --watch FILE</code>.</p>\n</body>\n</html>\n";
 }
