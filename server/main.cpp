@@ -261,8 +261,8 @@ int main(int argc, char** argv) {
     int sig = 0;
     sigwait(&stopSignals, &sig);
     // The rounds in play go back to the queue; then the requests in hand are answered.
-    admin.stop();
     checker.stop();
+    admin.stop();
     web.stop();
     logLine("stopped\n");
     return 0;

@@ -700,7 +700,7 @@ TEST_F(ScoreServer, RoundsArePlayedOnceEvenByAServerKilledMidway) {
         EXPECT_EQ(std::distance(std::sregex_iterator(logs.begin(), logs.end(), line), std::sregex_iterator()), 1) << id;
     }
     const std::string file = dir + "/long.bzr";
-    ASSERT_EQ(std::system((BOT_BIN " bot --data " RUN_DATA " --seed 3 --survive 900 " + file + " >/dev/null").c_str()), 0);
+    ASSERT_EQ(std::system((BOT_BIN " bot --data " RUN_DATA " --seed 3 --survive 2000 " + file + " >/dev/null").c_str()), 0);
     const std::string bytes = readFile(file);
     Replay r;
     ASSERT_TRUE(decodeReplay(bytes, r, nullptr));
