@@ -787,13 +787,15 @@ TEST_F(ScoreServer, EarlierDatabaseKeepsItsRows) {
                        " time INTEGER NOT NULL, posted TEXT NOT NULL DEFAULT (datetime('now')))"
                      : "CREATE TABLE scores (id BIGSERIAL PRIMARY KEY, nick TEXT NOT NULL, flies INTEGER NOT NULL,"
                        " time INTEGER NOT NULL, posted TIMESTAMPTZ NOT NULL DEFAULT now(), UNIQUE (nick, flies, time))");
-    query("INSERT INTO scores (nick, flies, time) VALUES ('Old', 5, 600), ('<i>x</i>&', 6, 700)");
+    query("INSERT INTO scores (nick, flies, time) VALUES ('Old', 5, 620), ('<i>x</i>&', 6, 700)");
     for (const char* mode : {"checked", "any"}) {
         ASSERT_TRUE(start({"--scores", mode})) << readFile(log);
         auto page = httplib::Client("127.0.0.1", port).Get("/");
         ASSERT_TRUE(page);
-        EXPECT_EQ(table(), mode == std::string("any") ? "<i>x</i>& 6 700 Old 5 600" : " ") << mode;
+        EXPECT_EQ(table(), mode == std::string("any") ? "<i>x</i>& 6 700 Old 5 620" : " ") << mode;
         EXPECT_EQ(page->body.find("<i>"), std::string::npos);
+        // Whole seconds of 62 frames, as the game's table shows them.
+        EXPECT_EQ(page->body.find("<td class=\"num time\">10</td>") != std::string::npos, mode == std::string("any"));
         EXPECT_EQ(page->body.find("<td class=\"nick\">&lt;i&gt;x&lt;/i&gt;&amp;</td>") != std::string::npos, mode == std::string("any"));
         stop();
     }
