@@ -151,6 +151,8 @@ TEST_F(Game, ScoreServerComesFromTheOptionTheEnvironmentThePlayersFileOrTheBuild
         {"", "ftp://env", "server=https://file:4", "https://file:4", "BZYKOLOT2_SERVER: ftp://env to nie adres"},
         {"", "", "server http://file:3", SCORE_SERVER, "Pominieto %s: line 1 is not \"key = value\""},
         {"", "", "server = gopher://file", SCORE_SERVER, "Pominieto %s: server = gopher://file to nie adres"},
+        {"", "", "server = https://:4", SCORE_SERVER, "Pominieto %s: server = https://:4 to nie adres"},
+        {"", "", "server =", SCORE_SERVER, "Pominieto %s: line 1 is not \"key = value\""},
         {"", "", "colour = blue", SCORE_SERVER, ""}};
     for (const auto& r : rows) {
         r.env[0] ? setenv("BZYKOLOT2_SERVER", r.env, 1) : unsetenv("BZYKOLOT2_SERVER");
@@ -166,6 +168,12 @@ TEST_F(Game, ScoreServerComesFromTheOptionTheEnvironmentThePlayersFileOrTheBuild
         EXPECT_TRUE(*want ? log.find(want) != std::string::npos : log.empty()) << log;
     }
     unsetenv("BZYKOLOT2_SERVER"), unsetenv("XDG_CONFIG_HOME"), scoreServer = SCORE_SERVER;
+    // The command line takes an address, and refuses what is none (2).
+    Options o;
+    char prog[] = "bzykolot2", opt[] = "--server", good[] = "https://opt:5", bad[] = "gopher://x";
+    char* argv[][3] = {{prog, opt, good}, {prog, opt, bad}};
+    EXPECT_TRUE(parseOptions(3, argv[0], o) == -1 && o.server == good);
+    EXPECT_EQ(parseOptions(3, argv[1], o), 2);
 }
 
 TEST_F(Game, MenuButtonsAreHalfOpenBoxesAndTheOneHeldLastActsOnRelease) {
