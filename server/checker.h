@@ -26,7 +26,7 @@
 #include <thread>
 #include <vector>
 
-#include "server/packs.h"
+#include "world/packs.h"
 #include "server/store.h"
 
 // The processes that play rounds: each helper forks one process per round.

@@ -216,8 +216,12 @@ int main(int argc, char** argv) {
     // before the store is open and before any thread exists.
     std::string error;
     GamePacks packs;
+    const auto logPack = [](const std::string& path, const std::string& digest, const std::string& why) {
+        if (digest.empty()) logLine("game data %s skipped: %s\n", path.c_str(), why.c_str());
+        else logLine("game data %s from %s\n", digest.c_str(), path.c_str());
+    };
     for (const std::string& dir : opt.dataDirs)
-        if (!packs.addDir(dir, &error)) logLine("game data: %s\n", error.c_str());
+        if (!packs.addDir(dir, &error, logPack)) logLine("game data: %s\n", error.c_str());
     if (!packs.size()) logLine("no game data (gfx*.pkf): every recording is refused as unknown game data\n");
     CheckHelpers helpers;
     if (!helpers.start(opt.verifyThreads, packs, &error)) {

@@ -4,7 +4,7 @@
 #pragma once
 #include <string>
 
-#include "server/packs.h"
+#include "world/packs.h"
 #include "server/store.h"
 
 // Status 0 with `*upload` filled (but its client) when the recording may be

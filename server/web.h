@@ -18,7 +18,7 @@
 
 #include "server/gate.h"
 #include "server/limits.h"
-#include "server/packs.h"
+#include "world/packs.h"
 #include "server/scorebook.h"
 
 struct MHD_Daemon;

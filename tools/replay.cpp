@@ -17,7 +17,6 @@
 // its inputs ("x y buttons", a line a frame; buttons 1 left, 2 right). bot
 // plays a round itself, fleeing and blasting, picking up crates and firing
 // each weapon from the ring, and writes its recording: a round for tests.
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -25,8 +24,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <map>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -35,6 +32,7 @@
 #include "base/sheet.h"
 #include "bot.h"
 #include "world/objects.h"
+#include "world/packs.h"
 #include "world/roundplay.h"
 
 namespace {
@@ -44,37 +42,6 @@ const char* kUsage =
     "       bzykolot2-replay info FILE\n"
     "       bzykolot2-replay frames FILE\n"
     "       bzykolot2-replay bot [--data DIR]... [--seed S] [--size WxH] [--survive N] [--step S] [--hoard K] OUT\n";
-
-// The graphics packs of the data folders, by the digest a recording names.
-class Packs {
-public:
-    void addDir(const std::string& dir) {
-        DIR* d = opendir(dir.c_str());
-        if (!d) return;
-        std::vector<std::string> names;
-        while (dirent* e = readdir(d)) {
-            const std::string n = e->d_name;
-            if (n.compare(0, 3, "gfx") == 0 && n.size() > 4 && n.compare(n.size() - 4, 4, ".pkf") == 0) names.push_back(n);
-        }
-        closedir(d);
-        for (const std::string& n : names) {
-            auto pack = std::make_unique<PackSheets>();
-            if (pack->load(dir + "/" + n, nullptr) && !byDigest_.count(rulesDigest(pack->all()))) {
-                if (!first_) first_ = pack.get();
-                byDigest_[rulesDigest(pack->all())] = std::move(pack);
-            }
-        }
-    }
-    const PackSheets* find(const std::string& digest) const {
-        const auto it = byDigest_.find(digest);
-        return it == byDigest_.end() ? nullptr : it->second.get();
-    }
-    const PackSheets* first() const { return first_; }
-
-private:
-    std::map<std::string, std::unique_ptr<PackSheets>> byDigest_;
-    const PackSheets* first_ = nullptr;
-};
 
 bool readFile(const std::string& path, std::string& bytes, std::string& reason) {
     struct stat st;
@@ -89,24 +56,25 @@ bool readFile(const std::string& path, std::string& bytes, std::string& reason) 
 }
 
 // Reads --data DIR options from argv[i...]; the rest go to `rest`.
-void dataOptions(int argc, char** argv, int i, Packs& packs, std::vector<std::string>& rest) {
+void dataOptions(int argc, char** argv, int i, GamePacks& packs, std::vector<std::string>& rest) {
     bool dirs = false;
+    std::string ignored;  // a folder that cannot be read holds no pack
     for (; i < argc; ++i) {
         if (strcmp(argv[i], "--data") == 0 && i + 1 < argc) {
-            packs.addDir(argv[++i]);
+            packs.addDir(argv[++i], &ignored);
             dirs = true;
         } else {
             rest.push_back(argv[i]);
         }
     }
     if (!dirs) {
-        packs.addDir("data");
-        packs.addDir(BZK_DATA_DIR);
+        packs.addDir("data", &ignored);
+        packs.addDir(BZK_DATA_DIR, &ignored);
     }
 }
 
 int check(int argc, char** argv) {
-    Packs packs;
+    GamePacks packs;
     std::vector<std::string> files;
     dataOptions(argc, argv, 2, packs, files);
     if (files.empty()) return fprintf(stderr, "%s", kUsage), 2;
@@ -165,7 +133,7 @@ int info(int argc, char** argv) {
 }
 
 int bot(int argc, char** argv) {
-    Packs packs;
+    GamePacks packs;
     std::vector<std::string> rest;
     dataOptions(argc, argv, 2, packs, rest);
     BotOptions o;

@@ -1,4 +1,4 @@
-#include "server/packs.h"
+#include "world/packs.h"
 
 #include <dirent.h>
 
@@ -7,10 +7,9 @@
 #include <cstring>
 #include <vector>
 
-#include "server/log.h"
 #include "world/objects.h"
 
-bool GamePacks::addDir(const std::string& dir, std::string* error) {
+bool GamePacks::addDir(const std::string& dir, std::string* error, const Note& note) {
     DIR* d = opendir(dir.c_str());
     if (!d) return *error = "cannot read " + dir + ": " + strerror(errno), false;
     std::vector<std::string> names;
@@ -23,13 +22,15 @@ bool GamePacks::addDir(const std::string& dir, std::string* error) {
     for (const std::string& n : names) {
         auto pack = std::make_unique<PackSheets>();
         std::string why;
-        if (!pack->load(dir + "/" + n, &why)) {
-            logLine("game data %s/%s skipped: %s\n", dir.c_str(), n.c_str(), why.c_str());
+        const std::string path = dir + "/" + n;
+        if (!pack->load(path, &why)) {
+            if (note) note(path, "", why);
             continue;
         }
         const std::string digest = rulesDigest(pack->all());
-        logLine("game data %s from %s/%s\n", digest.c_str(), dir.c_str(), n.c_str());
-        packs_.emplace(digest, std::move(pack));
+        if (note) note(path, digest, "");
+        const auto [at, added] = packs_.emplace(digest, std::move(pack));
+        if (added && !first_) first_ = at->second.get();
     }
     return true;
 }
@@ -38,4 +39,3 @@ const PackSheets* GamePacks::find(const std::string& digest) const {
     const auto it = packs_.find(digest);
     return it == packs_.end() ? nullptr : it->second.get();
 }
-
