@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/signature.h"
+#include "server/fdio.h"
 #include "server/log.h"
 
 namespace {
@@ -33,10 +34,6 @@ const char* const adminUsage =
     "A server running on the SQLite file answers through its admin socket (by\n"
     "default FILE.admin, which only its user and root may open); a stopped\n"
     "server's file and a PostgreSQL database are opened directly.\n";
-
-bool isPostgres(const std::string& db) {
-    return db.rfind("postgresql://", 0) == 0 || db.rfind("postgres://", 0) == 0;
-}
 
 std::string utc(int64_t seconds) {
     const time_t t = static_cast<time_t>(seconds);
@@ -78,18 +75,6 @@ bool answer(ScoreStore& store, const Words& words, std::string* out, int* remove
     *out = "removed " + std::to_string(*removed) + (*removed == 1 ? " post\n" : " posts\n");
     return true;
 }
-
-bool writeAll(int fd, const char* data, size_t size) {
-    while (size) {
-        const ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n, size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool writeAll(int fd, const std::string& text) { return writeAll(fd, text.data(), text.size()); }
 
 // The socket's address; false when the path does not fit.
 bool addressOf(const std::string& path, sockaddr_un* addr) {
@@ -198,7 +183,7 @@ bool isAdminCommand(const char* word) {
     return word && (!std::strcmp(word, "list") || !std::strcmp(word, "remove") || !std::strcmp(word, "backup"));
 }
 
-std::string adminSocketFor(const std::string& db) { return isPostgres(db) ? "" : db + ".admin"; }
+std::string adminSocketFor(const std::string& db) { return isPostgresUrl(db) ? "" : db + ".admin"; }
 
 int adminMain(int argc, char** argv) {
     Words words = {argv[1]};
@@ -227,9 +212,9 @@ int adminMain(int argc, char** argv) {
     }
     const std::string file = cmd == "backup" ? words[1] : "";
     if (cmd == "backup") words.pop_back();  // the file is the admin's, written here
-    if (cmd == "backup" && isPostgres(db)) return pgDump(db, file);
+    if (cmd == "backup" && isPostgresUrl(db)) return pgDump(db, file);
     if (!socketGiven) socketPath = adminSocketFor(db);
-    if (!isPostgres(db)) {
+    if (!isPostgresUrl(db)) {
         const int code = throughSocket(socketPath, words, file);
         if (code >= 0) return code;
         struct stat st;

@@ -17,6 +17,7 @@
 #include <random>
 
 #include "base/replay.h"
+#include "server/fdio.h"
 #include "server/log.h"
 #include "world/roundplay.h"
 
@@ -25,24 +26,6 @@ namespace {
 // Memory a round's process may take beyond what it was forked with: the
 // longest round's world is a few megabytes.
 const rlim_t roundMemory = rlim_t{512} << 20;
-
-bool writeAll(int fd, const std::string& data) {
-    for (size_t done = 0; done < data.size();) {
-        const ssize_t n = write(fd, data.data() + done, data.size() - done);
-        if (n > 0) done += static_cast<size_t>(n);
-        else if (n < 0 && errno != EINTR) return false;
-    }
-    return true;
-}
-
-bool readAll(int fd, char* into, size_t size) {
-    for (size_t done = 0; done < size;) {
-        const ssize_t n = read(fd, into + done, size - done);
-        if (n > 0) done += static_cast<size_t>(n);
-        else if (n == 0 || errno != EINTR) return false;
-    }
-    return true;
-}
 
 std::string framed(const std::string& text) {
     const uint32_t size = static_cast<uint32_t>(text.size());

@@ -9,7 +9,7 @@ pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET GLOBAL cpp-httplib)
 # server, its tests and the load tool.
 add_library(bzk_scores_server STATIC
   form.cpp log.cpp limits.cpp head.cpp gate.cpp store.cpp sqlitestore.cpp pgstore.cpp scorebook.cpp web.cpp
-  upload.cpp checker.cpp page.cpp admin.cpp)
+  upload.cpp checker.cpp page.cpp admin.cpp fdio.cpp)
 # The rounds are played with the game's own rules.
 target_link_libraries(bzk_scores_server PUBLIC bzk_world SQLite::SQLite3 PkgConfig::MHD PkgConfig::PQ
                       Threads::Threads)

@@ -246,8 +246,11 @@ bool ScoreStore::backup(const std::string&, std::string* error) {
     return false;
 }
 
+bool isPostgresUrl(const std::string& where) {
+    return where.rfind("postgresql://", 0) == 0 || where.rfind("postgres://", 0) == 0;
+}
+
 std::unique_ptr<ScoreStore> openStore(const std::string& where, std::string* error) {
-    if (where.rfind("postgresql://", 0) == 0 || where.rfind("postgres://", 0) == 0)
-        return openPgStore(where, error);
+    if (isPostgresUrl(where)) return openPgStore(where, error);
     return openSqliteStore(where, error);
 }

@@ -148,8 +148,10 @@ private:
     bool inTransaction(const std::function<bool(std::string*)>& body, std::string* error);
 };
 
-// "postgresql://..." or "postgres://..." opens a PostgreSQL database; anything
-// else is an SQLite file, created if missing. Null with the reason in `error`.
+// "postgresql://..." or "postgres://..." names a PostgreSQL database; anything
+// else an SQLite file.
+bool isPostgresUrl(const std::string& where);
+// Opens either kind, an SQLite file created if missing. Null with the reason in `error`.
 std::unique_ptr<ScoreStore> openStore(const std::string& where, std::string* error);
 
 // The store kinds, for openStore.
