@@ -39,51 +39,43 @@ constexpr long transferTimeoutSeconds = 10;
 // keeps pointing at it afterwards.
 std::string postBody;
 
-// Times a transfer and tells the log and the screens how it went: one line
-// with the method, URL, HTTP status or libcurl's error and the time, and
-// transferReason. A transfer that completed with a status of 400 or more failed.
-class Logged {
-public:
-    Logged(const char* method, const std::string& url) : method_(method), url_(url) {}
-    bool finish(CURLcode rc, long status) {
-        const long ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count();
-        const bool ok = rc == CURLE_OK && status < 400;
-        const std::string what = rc != CURLE_OK ? curl_easy_strerror(rc) : std::to_string(status);
-        printf("%s: Polaczenie: %s %s: %s (%ld ms)\n", ok ? "INFO" : "FAIL", method_, url_.c_str(), what.c_str(), ms);
-        transferReason = ok ? "" : reasonFor(rc, status);
-        return ok;
-    }
-
-private:
+// Runs a transfer of `handle` to `url` with what every transfer shares (the
+// time limits; a GET unless `post`, whose fields the caller set), then tells
+// the log and the screens how it went: one line with the method, URL, HTTP
+// status or libcurl's error and the time, and transferReason. True when it was
+// taken: completed with a status below 400.
+bool perform(CURL* handle, const std::string& url, bool post, CURLcode* rc, long* status) {
     using Clock = std::chrono::steady_clock;
-    const char* method_;
-    std::string url_;
-    Clock::time_point start_ = Clock::now();
-};
+    const Clock::time_point start = Clock::now();
+    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, connectTimeoutSeconds);
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT, transferTimeoutSeconds);
+    // Timeouts by alarm signal would hit the audio thread too.
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    // The handle keeps the post's fields from an earlier post; anything else
+    // is fetched with a plain GET.
+    if (!post) curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
+    *rc = curl_easy_perform(handle);
+    *status = 0;
+    if (*rc == CURLE_OK) curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, status);
+    const long ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    const bool ok = *rc == CURLE_OK && *status < 400;
+    const std::string what = *rc != CURLE_OK ? curl_easy_strerror(*rc) : std::to_string(*status);
+    printf("%s: Polaczenie: %s %s: %s (%ld ms)\n", ok ? "INFO" : "FAIL", post ? "POST" : "GET", url.c_str(),
+           what.c_str(), ms);
+    transferReason = ok ? "" : reasonFor(*rc, *status);
+    return ok;
+}
 
-// Runs one transfer to base URL + path: a POST of `body`, or a GET when body is null.
+// Runs one transfer to base URL + path into "dl.txt": a POST of `body`, or a GET when body is null.
 bool transfer(const char* path, const char* body) {
     if (!curl) return false;
-    std::string url = std::string(scoreServer) + path;
-    Logged log(body ? "POST" : "GET", url);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeResponse);
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, connectTimeoutSeconds);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, transferTimeoutSeconds);
-    // Timeouts by alarm signal would hit the audio thread too.
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    if (body) {
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body);
-    } else {
-        // The handle keeps the post's fields from an earlier post; the table is
-        // always fetched with a plain GET.
-        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
-    }
+    if (body) curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body);
     beginResponse();
-    const CURLcode rc = curl_easy_perform(curl);
-    long status = 0;
-    if (rc == CURLE_OK) curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    return log.finish(rc, status);
+    CURLcode rc;
+    long status;
+    return perform(curl, std::string(scoreServer) + path, body != nullptr, &rc, &status);
 }
 
 // Keeps the body in the Answer, up to the cap; more aborts the transfer.
@@ -100,29 +92,19 @@ size_t keepBody(char* data, size_t size, size_t count, void* user) {
 Answer exchange(CURL* handle, const std::string& url, const std::string* bytes) {
     Answer a;
     if (!handle) return a.error = "no HTTP handle", a;
-    Logged log(bytes ? "POST" : "GET", url);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, keepBody);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &a);
-    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, connectTimeoutSeconds);
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT, transferTimeoutSeconds);
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_slist* headers = nullptr;
     if (bytes) {
         headers = curl_slist_append(headers, "Content-Type: application/octet-stream");
         curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
         curl_easy_setopt(handle, CURLOPT_POSTFIELDS, bytes->data());
         curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE, static_cast<long>(bytes->size()));
-    } else {
-        curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
     }
-    const CURLcode rc = curl_easy_perform(handle);
+    CURLcode rc;
+    perform(handle, url, bytes != nullptr, &rc, &a.status);
     a.done = rc == CURLE_OK;
-    if (a.done)
-        curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &a.status);
-    else
-        a.error = curl_easy_strerror(rc);
-    log.finish(rc, a.status);
+    if (!a.done) a.error = curl_easy_strerror(rc);
     // The handle goes on to the score's transfers: they set what they need,
     // and must not inherit these.
     curl_easy_setopt(handle, CURLOPT_HTTPHEADER, nullptr);
