@@ -161,7 +161,7 @@ void abortGame(int exitCode) {
     exit(exitCode);
 }
 
-int gameMain(const std::string& serverOption) {
+void openRun(const std::string& serverOption) {
     // Without a log the game still runs; only the messages are lost.
     if (!freopen("log.txt", "w", stdout)) perror("log.txt");
     printf("\nINFO: Start\nINFO: Build: %s %s\n", __DATE__, __TIME__);
@@ -169,7 +169,10 @@ int gameMain(const std::string& serverOption) {
     chooseLanguage();
     srand(static_cast<unsigned>(time(nullptr)));
     setbuf(stdout, nullptr);
+}
 
+int gameMain(const std::string& serverOption) {
+    openRun(serverOption);
     const int failure = startGame();
     if (failure) {
         tellFatal(failure);

@@ -39,8 +39,10 @@ int startGame(const StartOptions& options = StartOptions());
 void shutdownGame();
 // The world's playfield takes the screen's size (after every new window).
 void fitField();
-// The log, the score server chosen (--server's value, or ""), start-up, the
-// loop and shutdown; returns the process exit code.
+// What every run of the program does first: "log.txt" opened, the score
+// server chosen (--server's value, or ""), the language, the seed.
+void openRun(const std::string& serverOption);
+// openRun, start-up, the loop and shutdown; returns the process exit code.
 int gameMain(const std::string& serverOption = "");
 // Says on standard error, in plain words, why the game ends with `exitCode`
 // (100, 101, 102, 200, 202): a start from the desktop's menu shows it.

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <fstream>
 #include <sstream>
 
@@ -11,7 +10,6 @@
 #include "game/game.h"
 #include "game/input.h"
 #include "game/lang.h"
-#include "game/options.h"
 #include "game/panel.h"
 #include "game/round.h"
 #include "game/transfer.h"
@@ -101,18 +99,13 @@ static bool fetchRecording(const std::string& where, std::string& bytes, std::st
 }
 
 int watchMain(const std::string& file, const std::string& serverOption) {
-    if (!freopen("log.txt", "w", stdout)) perror("log.txt");
-    printf("\nINFO: Start\nINFO: Build: %s %s\n", __DATE__, __TIME__);
-    chooseServer(serverOption);
-    chooseLanguage();
+    openRun(serverOption);
     std::string bytes, reason;
     Replay r;
     if (!fetchRecording(file, bytes, reason) || !decodeReplay(bytes, r, &reason)) {
         fprintf(stderr, "bzykolot2: %s: %s\n", file.c_str(), reason.c_str());
         return 2;
     }
-    srand(static_cast<unsigned>(time(nullptr)));
-    setbuf(stdout, nullptr);
 
     // The recorded screen's size: the whole screen when the desktop has it, else a window.
     StartOptions options;
