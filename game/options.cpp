@@ -1,11 +1,10 @@
 #include "game/options.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
-#include <sstream>
 
 #include "base/config.h"
 #include "game/transfer.h"
@@ -41,15 +40,19 @@ std::string chosen;  // scoreServer points into it
 // The server a configuration file names; "" (after a log line when the file is
 // there but cannot be used) when it names none.
 std::string fromFile(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) return "";
-    std::ostringstream text;
-    text << in.rdbuf();
+    // No file is no setting; one that is there but cannot be read is said.
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f && errno == ENOENT) return "";
+    std::string text;
+    char buf[4096];
+    for (size_t n; f && (n = fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+    const int error = !f || ferror(f) ? (errno ? errno : EIO) : 0;
+    if (f) fclose(f);
     std::map<std::string, std::string> keys;
     std::string reason;
-    if (!in.good() && !in.eof()) {
-        reason = "nie da sie go przeczytac";
-    } else if (parseConfig(text.str(), keys, &reason) && keys.count("server") && !serverUrl(keys["server"])) {
+    if (error) {
+        reason = std::string("nie da sie go przeczytac (") + strerror(error) + ")";
+    } else if (parseConfig(text, keys, &reason) && keys.count("server") && !serverUrl(keys["server"])) {
         reason = "server = " + keys["server"] + " to nie adres http:// ani https://";
     }
     if (!reason.empty()) {

@@ -167,6 +167,11 @@ TEST_F(Game, ScoreServerComesFromTheOptionTheEnvironmentThePlayersFileOrTheBuild
         }
         EXPECT_TRUE(*want ? log.find(want) != std::string::npos : log.empty()) << log;
     }
+    // A file that is there but cannot be read is said too.
+    std::filesystem::remove(file), std::filesystem::create_directory(file);
+    testutil::CaptureStdout cap;
+    chooseServer("");
+    EXPECT_NE(cap.stop().find("Pominieto " + file + ": nie da sie go przeczytac (Is a directory)"), std::string::npos);
     unsetenv("BZYKOLOT2_SERVER"), unsetenv("XDG_CONFIG_HOME"), scoreServer = SCORE_SERVER;
     // The command line takes an address, and refuses what is none (2).
     Options o;
